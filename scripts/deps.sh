@@ -1,0 +1,24 @@
+# Installs the Debian packages the build needs that are missing (sourced by scripts/run and scripts/test).
+pvrj_install_deps() {
+  local wanted=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
+                libbenchmark-dev libjpeg62-turbo-dev fonts-ipafont-gothic "$@")
+  local missing=()
+  local p
+  for p in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Configures and builds one tree: pvrj_build DIR [cmake options...]
+pvrj_build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir"
+}
