@@ -1,0 +1,120 @@
+// CP932 <-> UTF-8 through iconv, with one RAII handle per direction and call.
+#include "common/Encoding.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace pvrj {
+namespace {
+
+// Owns one iconv conversion descriptor.
+class IconvHandle {
+ public:
+  IconvHandle(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~IconvHandle() {
+    if (valid()) iconv_close(cd_);
+  }
+  IconvHandle(const IconvHandle&) = delete;
+  IconvHandle& operator=(const IconvHandle&) = delete;
+  bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t get() const { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
+// Length of the UTF-8 sequence that starts with c (1 for a stray byte).
+std::size_t utf8SequenceLength(unsigned char c) {
+  if (c >= 0xF0 && c <= 0xF4) return 4;
+  if (c >= 0xE0) return c <= 0xEF ? 3 : 1;
+  if (c >= 0xC2) return 2;
+  return 1;
+}
+
+// Converts in with cd; on an unconvertible or broken sequence emits "?" and skips
+// skipLength(first byte) bytes, so no input makes the conversion fail.
+template <class SkipFn>
+std::string convert(const char* to, const char* from, std::string_view in, SkipFn skipLength) {
+  std::string out;
+  if (in.empty()) return out;
+  IconvHandle cd(to, from);
+  if (!cd.valid()) {
+    // No converter on this system: keep ASCII, mark everything else.
+    out.reserve(in.size());
+    for (char c : in) out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
+    return out;
+  }
+  out.resize(in.size() * 2 + 16);
+  char* src = const_cast<char*>(in.data());
+  std::size_t srcLeft = in.size();
+  std::size_t used = 0;
+  while (true) {
+    char* dst = out.data() + used;
+    std::size_t dstLeft = out.size() - used;
+    std::size_t rc = iconv(cd.get(), srcLeft ? &src : nullptr, &srcLeft, &dst, &dstLeft);
+    used = out.size() - dstLeft;
+    if (rc != static_cast<std::size_t>(-1)) {
+      if (srcLeft == 0) break;
+      continue;
+    }
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    // EILSEQ or EINVAL (truncated sequence at the end): replace and go on.
+    if (srcLeft == 0) break;
+    if (out.size() - used < 1) out.resize(out.size() * 2);
+    out[used++] = '?';
+    std::size_t skip = skipLength(static_cast<unsigned char>(*src), srcLeft);
+    src += skip;
+    srcLeft -= skip;
+    iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
+    if (srcLeft == 0) break;
+  }
+  out.resize(used);
+  return out;
+}
+
+}  // namespace
+
+bool isCp932LeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+std::string cp932ToUtf8(std::string_view cp932) {
+  return convert("UTF-8", "CP932", cp932, [](unsigned char c, std::size_t left) -> std::size_t {
+    // A lead byte with a bad trail: drop only the lead so the trail can start over.
+    (void)c;
+    (void)left;
+    return 1;
+  });
+}
+
+std::string utf8ToCp932(std::string_view utf8) {
+  return convert("CP932", "UTF-8", utf8, [utf8](unsigned char c, std::size_t left) -> std::size_t {
+    // Skip a whole well-formed character, but only the first byte of a broken one.
+    std::size_t n = utf8SequenceLength(c);
+    if (n > left) return 1;
+    const char* p = utf8.data() + (utf8.size() - left);
+    for (std::size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(p[k]) & 0xC0) != 0x80) return 1;
+    return n;
+  });
+}
+
+std::string cutCp932(std::string_view cp932, std::size_t maxBytes) {
+  std::size_t i = 0;
+  while (i < cp932.size()) {
+    std::size_t len = isCp932LeadByte(static_cast<unsigned char>(cp932[i])) ? 2 : 1;
+    if (i + len > maxBytes || i + len > cp932.size()) break;
+    i += len;
+  }
+  return std::string(cp932.substr(0, i));
+}
+
+std::string utf8ToCp932Cut(std::string_view utf8, std::size_t maxBytes) {
+  return cutCp932(utf8ToCp932(utf8), maxBytes);
+}
+
+}  // namespace pvrj

@@ -1,0 +1,22 @@
+// Conversion between the program's UTF-8 text and the CP932 (Shift-JIS) bytes of files and the
+// board.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace pvrj {
+
+// CP932 bytes to UTF-8. A byte sequence that is not valid CP932 becomes "?".
+std::string cp932ToUtf8(std::string_view cp932);
+// UTF-8 to CP932 bytes. A character CP932 cannot hold (or broken UTF-8) becomes "?".
+std::string utf8ToCp932(std::string_view utf8);
+// Cuts CP932 bytes to at most maxBytes without splitting a two-byte character.
+std::string cutCp932(std::string_view cp932, std::size_t maxBytes);
+// UTF-8 text as CP932 bytes cut to maxBytes at a character boundary (board names are 32 bytes).
+std::string utf8ToCp932Cut(std::string_view utf8, std::size_t maxBytes);
+// True for a CP932 lead byte (the first of a two-byte character).
+bool isCp932LeadByte(unsigned char c);
+
+}  // namespace pvrj

@@ -1,0 +1,217 @@
+// File helpers on POSIX descriptors, each owned by a small RAII guard.
+#include "common/FileIo.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/Encoding.h"
+
+namespace pvrj {
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { reset(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) {
+      reset();
+      fd_ = other.fd_;
+      other.fd_ = -1;
+    }
+    return *this;
+  }
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  // Closes now and reports whether the close worked (a late write error shows up here).
+  bool close() {
+    if (fd_ < 0) return true;
+    int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0;
+  }
+  void reset() { close(); }
+
+ private:
+  int fd_;
+};
+
+std::string errorText(const std::string& path, int err) {
+  return path + ": " + std::strerror(err);
+}
+
+std::string folderOf(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// The file a symbolic link points to; path itself otherwise.
+std::string resolveTarget(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char buf[PATH_MAX];
+    if (::realpath(path.c_str(), buf) != nullptr) return buf;
+    // A dangling link: write where it points.
+    ssize_t n = ::readlink(path.c_str(), buf, sizeof buf - 1);
+    if (n > 0) {
+      std::string target(buf, static_cast<std::size_t>(n));
+      if (target.front() != '/') target = folderOf(path) + "/" + target;
+      return target;
+    }
+  }
+  return path;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+std::atomic<unsigned> tempCounter{0};
+
+}  // namespace
+
+Result<std::string> readFileBytes(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return Result<std::string>::failure(errorText(path, errno));
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return Result<std::string>::failure(errorText(path, errno));
+  if (S_ISDIR(st.st_mode)) return Result<std::string>::failure(errorText(path, EISDIR));
+  std::string data;
+  if (S_ISREG(st.st_mode) && st.st_size > 0) data.reserve(static_cast<std::size_t>(st.st_size));
+  char buf[65536];
+  while (true) {
+    ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Result<std::string>::failure(errorText(path, errno));
+    }
+    if (n == 0) break;
+    data.append(buf, static_cast<std::size_t>(n));
+  }
+  return data;
+}
+
+Result<std::string> readTextFile(const std::string& path) {
+  auto bytes = readFileBytes(path);
+  if (!bytes) return bytes;
+  return cp932ToUtf8(bytes.value());
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.emplace_back(text.substr(start, i - start));
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      start = ++i;
+    } else {
+      ++i;
+    }
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+std::string joinLinesCrLf(const std::vector<std::string>& lines) {
+  std::string out;
+  std::size_t total = 0;
+  for (const auto& l : lines) total += l.size() + 2;
+  out.reserve(total);
+  for (const auto& l : lines) {
+    out += l;
+    out += "\r\n";
+  }
+  return out;
+}
+
+Status writeFileAtomically(const std::string& path, std::string_view bytes) {
+  if (path.empty()) return Status::failure("empty file name");
+  const std::string target = resolveTarget(path);
+  const std::string folder = folderOf(target);
+  auto slash = target.find_last_of('/');
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+
+  // Keep the old file's permissions; a new file gets the usual 0666 less the umask via open().
+  struct stat old {};
+  bool hadOld = ::stat(target.c_str(), &old) == 0;
+  if (hadOld && !S_ISREG(old.st_mode)) return Status::failure(errorText(target, EISDIR));
+
+  std::string temp;
+  Fd fd;
+  for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
+    temp = folder + "/." + base + "." + std::to_string(::getpid()) + "." +
+           std::to_string(tempCounter.fetch_add(1)) + ".tmp";
+    fd = Fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd.valid() && errno != EEXIST) return Status::failure(errorText(target, errno));
+  }
+  if (!fd.valid()) return Status::failure(errorText(target, EEXIST));
+
+  auto fail = [&](int err) {
+    fd.reset();
+    ::unlink(temp.c_str());
+    return Status::failure(errorText(target, err));
+  };
+  // Not fatal when it fails (another owner): the file then keeps default permissions.
+  if (hadOld) (void)::fchmod(fd.get(), old.st_mode & 07777);
+  if (!writeAll(fd.get(), bytes)) return fail(errno);
+  if (::fsync(fd.get()) != 0) return fail(errno);
+  if (!fd.close()) {
+    int err = errno;
+    ::unlink(temp.c_str());
+    return Status::failure(errorText(target, err));
+  }
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    int err = errno;
+    ::unlink(temp.c_str());
+    return Status::failure(errorText(target, err));
+  }
+  // Make the rename itself durable; a failure here no longer endangers the old or new data.
+  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.valid()) (void)::fsync(dir.get());
+  return Status::success();
+}
+
+Status writeTextFile(const std::string& path, std::string_view utf8Text) {
+  return writeFileAtomically(path, utf8ToCp932(utf8Text));
+}
+
+Status probeWritable(const std::string& path) {
+  if (path.empty()) return Status::failure("empty file name");
+  const std::string target = resolveTarget(path);
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return Status::failure(errorText(target, EISDIR));
+    Fd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    if (!fd.valid()) return Status::failure(errorText(target, errno));
+  }
+  const std::string folder = folderOf(target);
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return Status::failure(errorText(folder, errno));
+  return Status::success();
+}
+
+}  // namespace pvrj
