@@ -63,6 +63,8 @@ int classify(std::uint16_t word);
 WordClass splitWord(std::uint16_t word);
 // Shared base of 24 words, or 0 when two neighbours differ in base.
 int commonBase(const PrmWordArray& words);
+// The same, also giving the offset of the last word (0 when there is no shared base).
+int commonBase(const PrmWordArray& words, int& lastOffset);
 
 // The running point of the column placement used by imports.
 struct ColumnPlacer {
@@ -106,6 +108,7 @@ class Chart {
   int itemCount() const { return static_cast<int>(items.size()); }
   int linkCount() const { return static_cast<int>(links.size()); }
   bool validItem(std::int32_t index) const { return index >= 0 && index < itemCount(); }
+  bool validLink(std::int32_t index) const { return index >= 0 && index < linkCount(); }
 
   void clear();
   int appendItems(int n);
