@@ -1,0 +1,591 @@
+// Framing, exchange, the board commands and their composites.
+#include "protocol/BoardLink.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "common/Encoding.h"
+
+namespace pvrj {
+
+// Keeps the busy caption up while any command runs; the caption goes back when the outermost
+// command ends, on every path out.
+class BusyGuard {
+ public:
+  explicit BusyGuard(BoardLink& link) : link_(link) { link_.busyEnter(); }
+  ~BusyGuard() { link_.busyLeave(); }
+  BusyGuard(const BusyGuard&) = delete;
+  BusyGuard& operator=(const BusyGuard&) = delete;
+
+ private:
+  BoardLink& link_;
+};
+
+namespace {
+
+// Command codes.
+enum : std::uint8_t {
+  kReadChannelName = 0xD0,
+  kWriteChannelName = 0xD1,
+  kReadHomePosition = 0xD2,
+  kWriteHomePosition = 0xD3,
+  kReadQvsParams = 0xDA,
+  kWriteQvsParams = 0xDB,
+  kReadQvsMask = 0xDC,
+  kWriteQvsMask = 0xDD,
+  kReadReceiverRefs = 0xDF,
+  kWriteReceiverRefs = 0xE0,
+  kReadSensorBlock = 0xE1,
+  kWriteSensorBlock = 0xE2,
+  kReadMixingBlock = 0xE3,
+  kWriteMixingBlock = 0xE4,
+  kReadAnalogRefs = 0xE5,
+  kWriteAnalogRefs = 0xE6,
+  kSetAnalogRef = 0xE7,
+  kReadAlarm = 0xEB,
+  kWriteAlarm = 0xEC,
+  kReadCounter = 0xED,
+  kReadStartData = 0xEE,
+  kWriteStartData = 0xEF,
+  kReadPositions = 0xF0,
+  kReadOptions = 0xF1,
+  kWriteOptions = 0xF2,
+  kStop = 0xF3,
+  kPlay = 0xF4,
+  kReadTableEntry = 0xF5,
+  kWriteTableEntry = 0xF6,
+  kReadScenarioStep = 0xF7,
+  kWriteScenarioStep = 0xF8,
+  kReadTrims = 0xF9,
+  kWriteTrims = 0xFA,
+  kSetTrim = 0xFB,
+  kReadPositionRecord = 0xFC,
+  kWritePositionRecord = 0xFD,
+  kSetServo = 0xFE,
+  kReadBoardInfo = 0xFF,
+};
+
+// Reply data lengths (the checksum byte comes on top).
+constexpr std::size_t kOptionsLength = 2;
+constexpr std::size_t kQvsMaskLength = 3;
+constexpr std::size_t kAnalogRefsLength = 6;
+constexpr std::size_t kAlarmLength = 3;
+constexpr std::size_t kCounterLength = 7;
+constexpr std::size_t kStartDataLength = 2;
+constexpr std::size_t kScenarioStepLength = 1;
+constexpr std::size_t kAckLength = 1;
+
+// Unnamed 0x00 in the live-setting requests and the 0x01 before CmdSetServo's position.
+constexpr std::uint8_t kNoFlag = 0x00;
+constexpr std::uint8_t kServoMove = 0x01;
+constexpr std::uint8_t kStopAll = 0xFF;
+
+// Channel words that going to sleep turns into "servo free": positions and the codes up to
+// 0x8106; 0x8000, 0x8001 and 0x8107 up are kept.
+constexpr std::uint16_t kLastPosition = 0x7FFF;
+constexpr std::uint16_t kFirstFreedCode = 0x8002;
+constexpr std::uint16_t kLastFreedCode = 0x8106;
+
+constexpr std::size_t kDateLength = 4;
+constexpr std::size_t kEntryMaskOffset = 1;
+constexpr std::size_t kEntryDateOffset = 4;
+constexpr std::size_t kEntryControlOffset = 8;
+constexpr std::size_t kEntryNameOffset = 10;
+
+// A number goes out as its low 8 bits.
+std::uint8_t low8(long n) {
+  return static_cast<std::uint8_t>(n & 0xFF);
+}
+
+std::uint8_t readFlag(BoardCopy copy) {
+  return copy == StoredCopy ? kFlagStored : 0x00;
+}
+std::uint8_t writeFlag(BoardCopy copy) {
+  return static_cast<std::uint8_t>(readFlag(copy) | kFlagAck);
+}
+
+void append(Bytes& out, std::span<const std::uint8_t> bytes) {
+  out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+// A CP932 name cut to length bytes at a character boundary and padded with NUL bytes.
+Bytes paddedName(std::string_view utf8, std::size_t length) {
+  std::string cp = utf8ToCp932Cut(utf8, length);
+  Bytes out(cp.begin(), cp.end());
+  out.resize(length, 0);
+  return out;
+}
+
+std::tm localNow() {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  return tm;
+}
+
+// Restores a value when a scope ends, whatever the path out.
+template <class F>
+class OnExit {
+ public:
+  explicit OnExit(F f) : f_(std::move(f)) {}
+  ~OnExit() { f_(); }
+  OnExit(const OnExit&) = delete;
+  OnExit& operator=(const OnExit&) = delete;
+
+ private:
+  F f_;
+};
+
+}  // namespace
+
+BoardLink::BoardLink(BoardPort& port, UserInterface& ui) : clock(localNow), port_(port), ui_(ui) {
+  // The window stays responsive while a read waits.
+  port_.SetWaitHook([this] { ui_.processEvents(); });
+}
+
+BoardLink::~BoardLink() {
+  port_.SetWaitHook({});
+}
+
+void BoardLink::busyEnter() {
+  if (busyDepth_++ == 0) ui_.setBusy(true);
+}
+
+void BoardLink::busyLeave() {
+  if (--busyDepth_ == 0) ui_.setBusy(false);
+}
+
+void BoardLink::AppendChecksum(Bytes& packet) {
+  if (packet.empty()) return;
+  std::uint8_t sum = 0;
+  for (std::uint8_t b : packet) sum = static_cast<std::uint8_t>(sum + b);
+  packet.push_back(sum);
+}
+
+bool BoardLink::VerifyChecksum(Bytes& reply) {
+  if (reply.size() < 2) return false;
+  std::uint8_t received = reply.back();
+  reply.pop_back();
+  AppendChecksum(reply);
+  return reply.back() == received;
+}
+
+void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
+  reply.clear();
+  // A second exchange started from an event handled during a wait would interleave its bytes
+  // with the waiting one; it fails at once instead.
+  if (exchanging_) return;
+  exchanging_ = true;
+  OnExit done([this] { exchanging_ = false; });
+
+  int remaining = RetryCount;
+  for (;;) {
+    reply.clear();
+    port_.PurgeReceive();
+    const std::uint8_t handshake = kHandshakeByte;
+    port_.Write(&handshake, 1);
+    std::uint8_t answer = 0;
+    // Whatever byte the board answers is fine; no answer ends the exchange, packet unchanged.
+    if (port_.Read(&answer, 1) != 1) return;
+    // A late byte of an earlier attempt must not be taken for the reply.
+    port_.PurgeReceive();
+    port_.Write(packet.data(), packet.size());
+    if (replyLength == 0) {
+      packet.clear();
+      return;
+    }
+    Bytes buffer(replyLength);
+    std::size_t got = port_.Read(buffer.data(), replyLength);
+    if (got == replyLength) reply = std::move(buffer);
+    --remaining;
+    if (remaining < 1 || got == replyLength) {
+      packet = reply;
+      return;
+    }
+  }
+}
+
+bool BoardLink::OpenBoardPort(PortOpener& opener, int k) {
+  if (k <= 0) {
+    opener.Close();
+    ui_.showStatus("シリアルポートを閉じました");
+    return false;
+  }
+  const std::string name = "COM" + std::to_string(k);
+  if (onClearReceiveBuffer) onClearReceiveBuffer();
+  try {
+    opener.Close();
+    port_.SetTimeOutReceive(kReceiveTimeOut);
+    opener.Open(k);
+    // The board restarts on the DTR edge.
+    opener.SetDtr(true);
+    opener.SetDtr(false);
+    port_.PurgeReceive();
+    port_.PurgeTransmit();
+  } catch (...) {
+    // The port's own error text is not shown; the status line says which port failed.
+    ui_.showStatus(name + "は使用できません");
+    try {
+      opener.Close();
+    } catch (...) {
+    }
+    return false;
+  }
+  ui_.showStatus(name + " 設定完了");
+  return true;
+}
+
+void BoardLink::run(Bytes packet, std::size_t replyLength, Bytes& reply) {
+  BusyGuard busy(*this);
+  AppendChecksum(packet);
+  Exchange(packet, replyLength, reply);
+}
+
+bool BoardLink::runAck(Bytes packet) {
+  Bytes reply;
+  run(std::move(packet), kAckLength, reply);
+  return reply.size() == 1 && reply[0] == kAckByte;
+}
+
+bool BoardLink::runData(Bytes packet, std::size_t dataLength, Bytes& reply) {
+  run(std::move(packet), dataLength + 1, reply);
+  if (!reply.empty() && VerifyChecksum(reply)) return true;
+  // Nothing usable goes back to the caller.
+  reply.clear();
+  return false;
+}
+
+void BoardLink::runNoReply(Bytes packet) {
+  Bytes reply;
+  run(std::move(packet), 0, reply);
+}
+
+bool BoardLink::CmdReadChannelName(int channel, Bytes& reply) {
+  return runData({kReadChannelName, low8(channel)}, kChannelNameLength, reply);
+}
+
+bool BoardLink::CmdWriteChannelName(int channel, std::string_view name) {
+  Bytes p{kWriteChannelName, kFlagAck, low8(channel)};
+  append(p, paddedName(name, kChannelNameLength));
+  return runAck(std::move(p));
+}
+
+bool BoardLink::CmdReadHomePosition(Bytes& reply) {
+  return runData({kReadHomePosition}, kPositionBlockLength, reply);
+}
+
+bool BoardLink::CmdWriteHomePosition(const PositionBlock& block) {
+  Bytes p{kWriteHomePosition, kFlagAck};
+  append(p, block.encode());
+  return runAck(std::move(p));
+}
+
+bool BoardLink::CmdReadQvsParams(int channel, Bytes& reply) {
+  // The servo-bus servo answers slowly and a missing one is common: one long attempt.
+  if (exchanging_) return false;  // leave the waiting exchange's time-out alone
+  port_.SetTimeOutReceive(kQvsReceiveTimeOut);
+  RetryCount = 1;
+  OnExit restore([this] {
+    port_.SetTimeOutReceive(kReceiveTimeOut);
+    RetryCount = kDefaultRetryCount;
+  });
+  return runData({kReadQvsParams, low8(channel)}, kQvsParamsLength, reply);
+}
+
+bool BoardLink::CmdWriteQvsParams(int channel, std::span<const std::uint8_t> params) {
+  if (params.size() != kQvsParamsLength || exchanging_) return false;
+  port_.SetTimeOutReceive(kQvsReceiveTimeOut);
+  OnExit restore([this] { port_.SetTimeOutReceive(kReceiveTimeOut); });
+  Bytes p{kWriteQvsParams, low8(channel)};
+  append(p, params);
+  return runAck(std::move(p));
+}
+
+bool BoardLink::CmdReadQvsMask(Bytes& reply) {
+  return runData({kReadQvsMask}, kQvsMaskLength, reply);
+}
+
+bool BoardLink::CmdWriteQvsMask(std::uint32_t mask) {
+  return runAck({kWriteQvsMask, kFlagAck, low8(mask), low8(mask >> 8), low8(mask >> 16)});
+}
+
+bool BoardLink::CmdReadReceiverRefs(BoardCopy copy, Bytes& reply) {
+  return runData({kReadReceiverRefs, readFlag(copy)}, kReceiverRefsLength, reply);
+}
+
+bool BoardLink::CmdWriteReceiverRefs(BoardCopy copy, std::span<const std::uint8_t> refs) {
+  if (refs.size() != kReceiverRefsLength) return false;
+  Bytes p{kWriteReceiverRefs, writeFlag(copy)};
+  append(p, refs);
+  return runAck(std::move(p));
+}
+
+bool BoardLink::CmdReadSensorBlock(BoardCopy copy, Bytes& reply) {
+  return runData({kReadSensorBlock, readFlag(copy)}, kSensorBlockLength, reply);
+}
+
+bool BoardLink::CmdWriteSensorBlock(BoardCopy copy, std::span<const std::uint8_t> block) {
+  if (block.size() != kSensorBlockLength) return false;
+  Bytes p{kWriteSensorBlock, writeFlag(copy)};
+  append(p, block);
+  return runAck(std::move(p));
+}
+
+bool BoardLink::CmdReadMixingBlock(BoardCopy copy, int input, Bytes& reply) {
+  return runData({kReadMixingBlock, readFlag(copy), low8(input)}, kMixingBlockLength, reply);
+}
+
+bool BoardLink::CmdWriteMixingBlock(BoardCopy copy, int input,
+                                    std::span<const std::uint8_t> block) {
+  if (block.size() != kMixingBlockLength) return false;
+  Bytes p{kWriteMixingBlock, writeFlag(copy), low8(input)};
+  append(p, block);
+  return runAck(std::move(p));
+}
+
+bool BoardLink::CmdReadAnalogRefs(BoardCopy copy, Bytes& reply) {
+  return runData({kReadAnalogRefs, readFlag(copy)}, kAnalogRefsLength, reply);
+}
+
+bool BoardLink::CmdWriteAnalogRefs(BoardCopy copy, const std::array<std::uint16_t, 3>& refs) {
+  Bytes p{kWriteAnalogRefs, writeFlag(copy)};
+  for (std::uint16_t v : refs) appendWord(p, v);
+  return runAck(std::move(p));
+}
+
+void BoardLink::CmdSetAnalogRef(int input, std::uint16_t value) {
+  Bytes p{kSetAnalogRef, kNoFlag, low8(input)};
+  appendWord(p, value);
+  runNoReply(std::move(p));
+}
+
+bool BoardLink::CmdReadAlarm(Bytes& reply) {
+  return runData({kReadAlarm}, kAlarmLength, reply);
+}
+
+bool BoardLink::CmdWriteAlarm(int motion, std::uint16_t threshold) {
+  Bytes p{kWriteAlarm, kFlagAck, low8(motion)};
+  appendWord(p, threshold);
+  return runAck(std::move(p));
+}
+
+bool BoardLink::CmdReadCounter(Bytes& reply) {
+  return runData({kReadCounter}, kCounterLength, reply);
+}
+
+bool BoardLink::CmdReadStartData(Bytes& reply) {
+  return runData({kReadStartData}, kStartDataLength, reply);
+}
+
+bool BoardLink::CmdWriteStartData(int startSwitchMotion, int powerOnMotion) {
+  return runAck({kWriteStartData, kFlagAck, low8(startSwitchMotion), low8(powerOnMotion)});
+}
+
+bool BoardLink::CmdReadPositions(Bytes& reply) {
+  return runData({kReadPositions}, kPositionBlockLength, reply);
+}
+
+bool BoardLink::CmdReadOptions(BoardCopy copy, Bytes& reply) {
+  return runData({kReadOptions, readFlag(copy)}, kOptionsLength, reply);
+}
+
+bool BoardLink::CmdReadOptions(BoardCopy copy, std::uint16_t& word) {
+  Bytes reply;
+  if (!CmdReadOptions(copy, reply)) return false;
+  word = readWord(reply.data());
+  return true;
+}
+
+bool BoardLink::CmdWriteOptions(BoardCopy copy, std::uint16_t word) {
+  Bytes p{kWriteOptions, writeFlag(copy)};
+  appendWord(p, word);
+  return runAck(std::move(p));
+}
+
+bool BoardLink::CmdStop() {
+  return runAck({kStop, kFlagAck, kStopAll, kStopAll, kStopAll});
+}
+
+bool BoardLink::CmdPlay(int number) {
+  return runAck({kPlay, kFlagPlay, low8(number)});
+}
+
+bool BoardLink::CmdReadTableEntry(int number, Bytes& reply) {
+  return runData({kReadTableEntry, low8(number)}, kTableEntryLength, reply);
+}
+
+bool BoardLink::CmdWriteTableEntry(int number, const TableEntryData& entry) {
+  Bytes p{kWriteTableEntry, kFlagAck, low8(number)};
+  append(p, entry);
+  return runAck(std::move(p));
+}
+
+bool BoardLink::CmdReadScenarioStep(int scenario, int step, Bytes& reply) {
+  return runData({kReadScenarioStep, low8(scenario), low8(step)}, kScenarioStepLength, reply);
+}
+
+bool BoardLink::CmdWriteScenarioStep(int scenario, int step, int motion) {
+  return runAck({kWriteScenarioStep, kFlagAck, low8(scenario), low8(step), low8(motion)});
+}
+
+bool BoardLink::CmdReadTrims(BoardCopy copy, Bytes& reply) {
+  return runData({kReadTrims, readFlag(copy)}, kPositionBlockLength, reply);
+}
+
+bool BoardLink::CmdWriteTrims(BoardCopy copy, const PositionBlock& trims) {
+  Bytes p{kWriteTrims, writeFlag(copy)};
+  append(p, trims.encode());
+  return runAck(std::move(p));
+}
+
+void BoardLink::CmdSetTrim(int channel, std::uint16_t value) {
+  Bytes p{kSetTrim, kNoFlag, low8(channel)};
+  appendWord(p, value);
+  runNoReply(std::move(p));
+}
+
+bool BoardLink::CmdReadPositionRecord(BoardCopy copy, int slot, int record, Bytes& reply) {
+  return runData({kReadPositionRecord, readFlag(copy), low8(slot), low8(record)},
+                 kPositionRecordLength, reply);
+}
+
+bool BoardLink::CmdWritePositionRecord(BoardCopy copy, int slot, int record,
+                                       const PositionRecord& rec) {
+  Bytes p{kWritePositionRecord, writeFlag(copy), low8(slot), low8(record)};
+  append(p, rec.encode());
+  return runAck(std::move(p));
+}
+
+void BoardLink::CmdSetServo(int channel, std::uint16_t position) {
+  Bytes p{kSetServo, kNoFlag, low8(channel), kServoMove};
+  appendWord(p, position);
+  runNoReply(std::move(p));
+}
+
+bool BoardLink::CmdReadBoardInfo(Bytes& info) {
+  if (!runData({kReadBoardInfo}, kBoardInfoLength, info)) return false;
+  info.pop_back();  // this one command hands back the text without its checksum
+  return true;
+}
+
+bool BoardLink::changeOption(BoardCopy copy, std::uint16_t bit, int mode, int setMode,
+                             int clearMode, int toggleMode) {
+  if (mode != setMode && mode != clearMode && mode != toggleMode) return false;
+  std::uint16_t word = 0;
+  if (!CmdReadOptions(copy, word)) return false;
+  if (mode == setMode) {
+    word |= bit;
+  } else if (mode == clearMode) {
+    word &= static_cast<std::uint16_t>(~bit);
+  } else {
+    word ^= bit;
+  }
+  return CmdWriteOptions(copy, word);
+}
+
+bool BoardLink::SetSleep(int mode) {
+  constexpr int kOn = 0, kOff = 1, kToggle = 2;
+  if (mode != kOn && mode != kOff && mode != kToggle) return false;
+  std::uint16_t word = 0;
+  if (!CmdReadOptions(WorkingCopy, word)) return false;
+  if (mode == kOn) {
+    word |= kOptionSleep;
+  } else if (mode == kOff) {
+    word &= static_cast<std::uint16_t>(~kOptionSleep);
+  } else {
+    word ^= kOptionSleep;
+  }
+  if ((word & kOptionSleep) == 0) {
+    if (!CmdWriteOptions(WorkingCopy, word)) return false;
+    ui_.setBoardState(kStateRunning);
+    return true;
+  }
+
+  // Going to sleep: let the servos go free for the switch, then give the board its pose back.
+  Bytes reply;
+  if (!CmdReadPositionRecord(WorkingCopy, 0, 0, reply)) return false;
+  PositionRecord saved;
+  if (!saved.decode(reply)) return false;
+  saved.lead = 1;
+  PositionRecord freed = saved;
+  for (std::uint16_t& v : freed.block.words) {
+    if (v <= kLastPosition || (v >= kFirstFreedCode && v <= kLastFreedCode)) v = kServoFree;
+  }
+  if (!CmdWritePositionRecord(WorkingCopy, 0, 0, freed)) return false;
+  if (!CmdWriteOptions(WorkingCopy, word)) {
+    // The servos must not stay limp because the sleep bit did not get through.
+    CmdWritePositionRecord(WorkingCopy, 0, 0, saved);
+    return false;
+  }
+  if (!CmdWritePositionRecord(WorkingCopy, 0, 0, saved)) return false;
+  ui_.setBoardState(kStateSleeping);
+  return true;
+}
+
+bool BoardLink::SetPause(int mode) {
+  return changeOption(WorkingCopy, kOptionPause, mode, 0, 1, 2);
+}
+
+bool BoardLink::SetReceiverStream(int mode) {
+  return changeOption(WorkingCopy, kOptionReceiverStream, mode, 1, 0, -1);
+}
+
+bool BoardLink::SetOptionBit5(int mode) {
+  return changeOption(WorkingCopy, kOptionBit5, mode, 0, 1, -1);
+}
+
+bool BoardLink::SetAnalogStream(int mode) {
+  return changeOption(WorkingCopy, kOptionAnalogStream, mode, 0, 1, -1);
+}
+
+bool BoardLink::SetQvsMode(int mode) {
+  return changeOption(StoredCopy, kOptionQvsMode, mode, 0, 1, -1);
+}
+
+bool BoardLink::writeEntryAndShow(int number, const TableEntryData& entry) {
+  if (!CmdWriteTableEntry(number, entry)) return false;
+  if (onTableEntryChanged) onTableEntryChanged(number, entry);
+  return true;
+}
+
+bool BoardLink::UpdateTableEntry(int number, int count, long mask, int control, const Bytes& date,
+                                 std::string_view name) {
+  const bool keepDate = date.size() == 1 && date[0] == 0;
+  // A date of another length would leave bytes of the entry undefined: refused before sending.
+  if (!keepDate && !date.empty() && date.size() != kDateLength) return false;
+
+  Bytes reply;
+  if (!CmdReadTableEntry(number, reply)) return false;
+  TableEntryData entry{};
+  std::copy_n(reply.begin(), kTableEntryLength, entry.begin());
+
+  if (count != -1) entry[0] = low8(count);
+  if (mask != -1) {
+    entry[kEntryMaskOffset] = low8(mask);
+    entry[kEntryMaskOffset + 1] = low8(mask >> 8);
+    entry[kEntryMaskOffset + 2] = low8(mask >> 16);
+  }
+  if (!keepDate) {
+    Bytes stamp = date;
+    if (stamp.empty()) {
+      std::tm now = clock();
+      stamp = {low8(now.tm_mon + 1), low8(now.tm_mday), low8(now.tm_hour), low8(now.tm_min)};
+    }
+    std::copy_n(stamp.begin(), kDateLength, entry.begin() + kEntryDateOffset);
+  }
+  if (control != -1) {
+    entry[kEntryControlOffset] = low8(control >> 8);
+    entry[kEntryControlOffset + 1] = low8(control);
+  }
+  Bytes cpName = paddedName(name, kTableNameLength);
+  std::copy(cpName.begin(), cpName.end(), entry.begin() + kEntryNameOffset);
+  return writeEntryAndShow(number, entry);
+}
+
+bool BoardLink::DeleteTableEntry(int number) {
+  Bytes reply;
+  if (!CmdReadTableEntry(number, reply)) return false;
+  return writeEntryAndShow(number, TableEntry::blank().encode());
+}
+
+}  // namespace pvrj

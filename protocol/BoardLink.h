@@ -1,0 +1,175 @@
+// The board protocol: request framing, checksum, handshake and attempts, every board command and
+// the composites built from them. Runs on the user-interface thread over one BoardPort.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "common/UserInterface.h"
+#include "protocol/BoardTypes.h"
+#include "serial/BoardPort.h"
+
+namespace pvrj {
+
+// Bits of the flag byte most requests carry.
+inline constexpr std::uint8_t kFlagAck = 0x01;     // the board answers with the acknowledge
+inline constexpr std::uint8_t kFlagStored = 0x02;  // the stored copy, not the working copy
+inline constexpr std::uint8_t kFlagPlay = 0x05;    // the one flag byte CmdPlay sends
+
+inline constexpr std::uint8_t kHandshakeByte = 0x0D;
+inline constexpr std::uint8_t kAckByte = 0x06;
+inline constexpr int kDefaultRetryCount = 5;
+inline constexpr int kReceiveTimeOut = 300;     // ms, from OpenBoardPort on
+inline constexpr int kQvsReceiveTimeOut = 500;  // ms, for the servo-bus parameter pair
+
+// Bits of the option word that the composites change.
+inline constexpr std::uint16_t kOptionSleep = 0x0001;
+inline constexpr std::uint16_t kOptionPause = 0x0002;
+inline constexpr std::uint16_t kOptionReceiverStream = 0x0004;
+inline constexpr std::uint16_t kOptionBit5 = 0x0020;
+inline constexpr std::uint16_t kOptionAnalogStream = 0x0100;
+inline constexpr std::uint16_t kOptionQvsMode = 0x4000;
+
+// Block lengths the board moves without the program looking inside.
+inline constexpr std::size_t kQvsParamsLength = 17;
+inline constexpr std::size_t kReceiverRefsLength = 4;
+inline constexpr std::size_t kSensorBlockLength = 18;
+inline constexpr std::size_t kMixingBlockLength = 24;
+inline constexpr std::size_t kBoardInfoLength = 64;
+
+// Board-state panel texts.
+inline constexpr const char* kStateSleeping = "スリープ";
+inline constexpr const char* kStateRunning = "動作中";
+
+// Which of the board's two copies of a setting a command addresses.
+enum BoardCopy : int { WorkingCopy = 0, StoredCopy = 1 };
+
+// The port's opening side, which the serial-port component offers next to BoardPort. Open may
+// throw (ECommError) and leaves the port closed when it does.
+class PortOpener {
+ public:
+  virtual ~PortOpener() = default;
+  virtual void Close() = 0;
+  virtual void Open(int portNo) = 0;
+  virtual void SetDtr(bool on) = 0;
+};
+
+class BoardLink {
+ public:
+  BoardLink(BoardPort& port, UserInterface& ui);
+  ~BoardLink();
+  BoardLink(const BoardLink&) = delete;
+  BoardLink& operator=(const BoardLink&) = delete;
+
+  // Attempts an exchange makes: max(1, RetryCount).
+  int RetryCount = kDefaultRetryCount;
+
+  // Called with the table number and the 42 bytes after UpdateTableEntry or DeleteTableEntry
+  // wrote an entry, so the motion table can show it.
+  std::function<void(int number, const TableEntryData& entry)> onTableEntryChanged;
+  // Empties the main window's receive buffer when the port is opened again.
+  std::function<void()> onClearReceiveBuffer;
+  // The local time UpdateTableEntry stamps; replaceable for tests.
+  std::function<std::tm()> clock;
+
+  // Framing.
+  static void AppendChecksum(Bytes& packet);
+  static bool VerifyChecksum(Bytes& reply);
+  // Sends packet after the handshake and reads replyLength bytes (0: none). After a good reply
+  // packet and reply both hold the reply; see the implementation for the other outcomes. Refused
+  // (reply empty, packet unchanged) while another exchange waits.
+  void Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply);
+  bool exchanging() const { return exchanging_; }
+
+  // Closes the port for k = 0 ("OFF"), else opens COMk; tells the outcome in the status line.
+  // True when the port is open afterwards.
+  bool OpenBoardPort(PortOpener& opener, int k);
+
+  // The commands. Reading commands hand back the reply with its checksum byte last (except
+  // CmdReadBoardInfo); names go out as CP932 bytes, given here as UTF-8 text.
+  bool CmdReadChannelName(int channel, Bytes& reply);
+  bool CmdWriteChannelName(int channel, std::string_view name);
+  bool CmdReadHomePosition(Bytes& reply);
+  bool CmdWriteHomePosition(const PositionBlock& block);
+  bool CmdReadQvsParams(int channel, Bytes& reply);
+  bool CmdWriteQvsParams(int channel, std::span<const std::uint8_t> params);
+  bool CmdReadQvsMask(Bytes& reply);
+  bool CmdWriteQvsMask(std::uint32_t mask);
+  bool CmdReadReceiverRefs(BoardCopy copy, Bytes& reply);
+  bool CmdWriteReceiverRefs(BoardCopy copy, std::span<const std::uint8_t> refs);
+  bool CmdReadSensorBlock(BoardCopy copy, Bytes& reply);
+  bool CmdWriteSensorBlock(BoardCopy copy, std::span<const std::uint8_t> block);
+  bool CmdReadMixingBlock(BoardCopy copy, int input, Bytes& reply);
+  bool CmdWriteMixingBlock(BoardCopy copy, int input, std::span<const std::uint8_t> block);
+  bool CmdReadAnalogRefs(BoardCopy copy, Bytes& reply);
+  bool CmdWriteAnalogRefs(BoardCopy copy, const std::array<std::uint16_t, 3>& refs);
+  void CmdSetAnalogRef(int input, std::uint16_t value);
+  bool CmdReadAlarm(Bytes& reply);
+  bool CmdWriteAlarm(int motion, std::uint16_t threshold);
+  bool CmdReadCounter(Bytes& reply);
+  bool CmdReadStartData(Bytes& reply);
+  bool CmdWriteStartData(int startSwitchMotion, int powerOnMotion);
+  bool CmdReadPositions(Bytes& reply);
+  bool CmdReadOptions(BoardCopy copy, Bytes& reply);
+  bool CmdReadOptions(BoardCopy copy, std::uint16_t& word);
+  bool CmdWriteOptions(BoardCopy copy, std::uint16_t word);
+  bool CmdStop();
+  bool CmdPlay(int number);
+  bool CmdReadTableEntry(int number, Bytes& reply);
+  bool CmdWriteTableEntry(int number, const TableEntryData& entry);
+  bool CmdReadScenarioStep(int scenario, int step, Bytes& reply);
+  bool CmdWriteScenarioStep(int scenario, int step, int motion);
+  bool CmdReadTrims(BoardCopy copy, Bytes& reply);
+  bool CmdWriteTrims(BoardCopy copy, const PositionBlock& trims);
+  void CmdSetTrim(int channel, std::uint16_t value);
+  bool CmdReadPositionRecord(BoardCopy copy, int slot, int record, Bytes& reply);
+  bool CmdWritePositionRecord(BoardCopy copy, int slot, int record, const PositionRecord& rec);
+  void CmdSetServo(int channel, std::uint16_t position);
+  bool CmdReadBoardInfo(Bytes& info);
+
+  // Option-word composites. SetSleep/SetPause: 0 set, 1 clear, 2 toggle. SetReceiverStream:
+  // 1 on, 0 off. SetOptionBit5, SetAnalogStream, SetQvsMode: 0 set, 1 clear. Another mode is
+  // refused (false, nothing sent).
+  bool SetSleep(int mode);
+  bool SetPause(int mode);
+  bool SetReceiverStream(int mode);
+  bool SetOptionBit5(int mode);
+  bool SetAnalogStream(int mode);
+  bool SetQvsMode(int mode);
+
+  // count, mask and control: -1 keeps the board's value. date: kKeepDate keeps it, empty stamps
+  // the local time, four bytes give month, day, hour, minute. name: UTF-8 text, cut to 32 bytes.
+  bool UpdateTableEntry(int number, int count, long mask, int control, const Bytes& date,
+                        std::string_view name);
+  bool DeleteTableEntry(int number);
+
+ private:
+  // Frames one command: busy caption, checksum, exchange; the reply judged by the caller.
+  void run(Bytes packet, std::size_t replyLength, Bytes& reply);
+  bool runAck(Bytes packet);
+  bool runData(Bytes packet, std::size_t dataLength, Bytes& reply);
+  void runNoReply(Bytes packet);
+  bool changeOption(BoardCopy copy, std::uint16_t bit, int mode, int setMode, int clearMode,
+                    int toggleMode);
+  bool writeEntryAndShow(int number, const TableEntryData& entry);
+
+  friend class BusyGuard;
+  void busyEnter();
+  void busyLeave();
+
+  BoardPort& port_;
+  UserInterface& ui_;
+  bool exchanging_ = false;
+  int busyDepth_ = 0;
+};
+
+// The date argument that keeps the board's date.
+inline const Bytes kKeepDate{0};
+
+}  // namespace pvrj
