@@ -1,0 +1,135 @@
+// Compile driver and scenario conversion over the walk, the listing and the record encoding.
+#include "compiler/Compile.h"
+
+#include "compiler/Validation.h"
+
+namespace pvrj {
+
+std::string tooManyStepsText(std::size_t steps) {
+  return "ステップ数(" + std::to_string(steps) + ")が上限の" + std::to_string(kMaxMotionSteps) +
+         "を超えているためコンパイルできません";
+}
+
+std::string motionNumberOutOfRangeText(const std::string& itemName) {
+  return itemName + "のモーション番号が範囲外です";
+}
+
+void CompilerState::clearListing() {
+  steps.clear();
+  targetSteps.clear();
+  listing.clear();
+  listingRows.clear();
+}
+
+void CompilerState::setReadMotion(std::vector<MotionRecord> read) {
+  records = std::move(read);
+  stepCount = static_cast<int>(records.size());
+  dumpRows.clear();
+  for (std::size_t i = 0; i < records.size(); ++i)
+    dumpRows.push_back(readBackDumpRow(static_cast<int>(i), records[i]));
+}
+
+void CompilerState::setReadScenario(std::vector<std::uint8_t> read) {
+  scenarioSteps = std::move(read);
+  stepCount = static_cast<int>(scenarioSteps.size());
+  dumpRows.clear();
+  for (std::uint8_t m : scenarioSteps) dumpRows.push_back("M" + std::to_string(m + 1));
+}
+
+std::string scenarioDumpRow(int slot, const std::string& itemName) {
+  return "M" + std::to_string(slot + 1) + " " + itemName;
+}
+
+bool compileMotion(const Chart& chart, UserInterface& ui, CompilerState& state) {
+  if (!checkCompileEntry(chart, ui)) return false;
+  std::vector<Step> steps;
+  if (!walkChart(chart, startItem(chart), ui, steps)) return false;
+  // Targets beyond step 255 would run into the next word class and make a corrupt motion.
+  if (steps.size() > static_cast<std::size_t>(kMaxMotionSteps)) {
+    ui.ShowMessageBox(kMsgError, kBtnOk, tooManyStepsText(steps.size()));
+    return false;
+  }
+  std::vector<int> targets = resolveTargets(chart, steps);
+
+  std::vector<MotionRecord> records;
+  std::string listing;
+  std::vector<ListingRow> rows;
+  std::vector<std::string> dump;
+  records.reserve(steps.size());
+  rows.reserve(steps.size());
+  dump.reserve(steps.size());
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const Step& s = steps[i];
+    const int t = targets[i];
+    if (s.target != -1 && t < 0) return false;  // every target is laid out by the walk
+    MotionRecord r;
+    if (s.item == kStepEnd)
+      r = encodeEndStep();
+    else if (s.item == kStepJump)
+      r = encodeJumpStep(t);
+    else if (s.target == -1)
+      r = encodeItemStep(chart.items[s.item]);
+    else
+      r = encodeCompareStep(chart.items[s.item], t);
+    listing += listingLine(chart, s, t);
+    listing += kLineEnd;
+    rows.push_back(listingRow(chart, static_cast<int>(i), s, t));
+    dump.push_back(dumpRow(static_cast<int>(i), r));
+    records.push_back(r);
+  }
+
+  state.steps = std::move(steps);
+  state.targetSteps = std::move(targets);
+  state.records = std::move(records);
+  state.listing = std::move(listing);
+  state.listingRows = std::move(rows);
+  state.dumpRows = std::move(dump);
+  state.stepCount = static_cast<int>(state.records.size());
+  return true;
+}
+
+bool convertScenario(const Chart& chart, UserInterface& ui, CompilerState& state) {
+  if (!checkCompileEntry(chart, ui)) return false;
+  const LinkIndex lines(chart);
+  std::vector<std::uint8_t> visited(chart.items.size(), 0);
+  std::vector<std::uint8_t> slots;
+  std::vector<std::string> dump;
+  bool ok = true;
+  int cur = startItem(chart);
+  for (;;) {
+    const ChartItem& item = chart.items[cur];
+    dump.push_back(scenarioDumpRow(item.PrmByte, item.Name));
+    visited[cur] = 1;
+    slots.push_back(item.PrmByte);
+    // A hand-edited file may name a slot beyond the motions; the board would play garbage.
+    if (item.PrmByte >= kMotionSlotCount) {
+      ui.ShowMessageBox(kMsgError, kBtnOk, motionNumberOutOfRangeText(item.Name));
+      ok = false;
+      break;
+    }
+    ItemSuccessors succ;
+    if (!checkItem(chart, lines, cur, ui, succ)) {
+      ok = false;
+      break;
+    }
+    if (succ.next == -1 || visited[succ.next] == 1) break;
+    cur = succ.next;
+  }
+  if (!ok) {
+    state.dumpRows.clear();
+    state.scenarioSteps.clear();
+    state.stepCount = 0;
+    return false;
+  }
+  state.dumpRows = std::move(dump);
+  state.scenarioSteps = std::move(slots);
+  state.stepCount = static_cast<int>(state.scenarioSteps.size());
+  return true;
+}
+
+bool compileChart(const Chart& chart, UserInterface& ui, CompilerState& state) {
+  if (chart.Type == kScenarioChart) return convertScenario(chart, ui, state);
+  return compileMotion(chart, ui, state);
+}
+
+}  // namespace pvrj

@@ -1,0 +1,149 @@
+// Encoding of motion records, their record class and target on read-back, and the dump rows.
+#include "compiler/Records.h"
+
+#include <cstdio>
+
+namespace pvrj {
+
+MotionRecord makeRecord(std::uint8_t lead, const PrmWordArray& words) {
+  MotionRecord record{};
+  record[0] = lead;
+  for (int ch = 0; ch < kChannelCount; ++ch) {
+    record[1 + 2 * ch] = static_cast<std::uint8_t>(words[ch] >> 8);
+    record[2 + 2 * ch] = static_cast<std::uint8_t>(words[ch] & 0xFF);
+  }
+  return record;
+}
+
+std::uint16_t recordWord(const MotionRecord& record, int channel) {
+  return static_cast<std::uint16_t>((record[1 + 2 * channel] << 8) | record[2 + 2 * channel]);
+}
+
+PrmWordArray recordWords(const MotionRecord& record) {
+  PrmWordArray words{};
+  for (int ch = 0; ch < kChannelCount; ++ch) words[ch] = recordWord(record, ch);
+  return words;
+}
+
+MotionRecord encodeItemStep(const ChartItem& item) {
+  return makeRecord(item.PrmByte, item.PrmWords);
+}
+
+MotionRecord encodeCompareStep(const ChartItem& item, int targetStep) {
+  PrmWordArray words{};
+  for (int ch = 0; ch < kChannelCount; ++ch)
+    words[ch] = static_cast<std::uint16_t>(item.PrmWords[ch] + targetStep);
+  return makeRecord(kControlLeadByte, words);
+}
+
+MotionRecord encodeJumpStep(int targetStep) {
+  PrmWordArray words;
+  words.fill(static_cast<std::uint16_t>(kJumpBase + targetStep));
+  return makeRecord(kControlLeadByte, words);
+}
+
+MotionRecord encodeEndStep() {
+  PrmWordArray words;
+  words.fill(kEndWord);
+  return makeRecord(kControlLeadByte, words);
+}
+
+int wordRecordClass(std::uint16_t word) {
+  switch (classify(word)) {
+    case 0:
+    case 1:
+    case 3:
+    case 4:
+      return kRecordPos;
+    case 5:
+      return kRecordJmp;
+    case 7:
+    case 9:
+    case 10:
+    case 11:
+    case 15:
+    case 16:
+    case 17:
+    case 18:
+    case 34:
+    case 35:
+      return kRecordCmp;
+    case 31:
+      return kRecordEnd;
+    case 255:
+      return kRecordUnknown;
+    default:
+      // Settings, mixing, calibration, sensor control, receiver playback and the classes that no
+      // editor produces.
+      return kRecordSet;
+  }
+}
+
+int recordClass(const MotionRecord& record) {
+  int first = kRecordPos;
+  for (int ch = 0; ch < kChannelCount; ++ch) {
+    int c = wordRecordClass(recordWord(record, ch));
+    if (c == kRecordPos) continue;
+    if (first == kRecordPos)
+      first = c;
+    else if (c != first)
+      return kRecordPos;
+  }
+  return wordRecordClass(recordWord(record, kChannelCount - 1));
+}
+
+int recordTarget(const MotionRecord& record) {
+  WordClass previous = splitWord(recordWord(record, 0));
+  for (int ch = 1; ch < kChannelCount; ++ch) {
+    WordClass current = splitWord(recordWord(record, ch));
+    if (current.base != previous.base) return current.offset;
+    previous = current;
+  }
+  return previous.offset;
+}
+
+std::string parameterHex(const ChartItem& item) {
+  char buffer[4 * kChannelCount + 3];
+  int at = std::snprintf(buffer, sizeof buffer, "%.2x", item.PrmByte);
+  for (int ch = 0; ch < kChannelCount; ++ch)
+    at += std::snprintf(buffer + at, sizeof buffer - at, "%.4x", item.PrmWords[ch]);
+  return std::string(buffer, at);
+}
+
+namespace {
+// Both dump forms share their fields: the record number, the lead byte and the 24 words; the
+// compiled form puts a blank before each field after the number, the read-back form after each.
+std::string formatDumpRow(int index, const MotionRecord& record, bool blankAfter) {
+  char field[16];
+  std::snprintf(field, sizeof field, "%.3d", index + 1);
+  std::string row = field;
+  row.reserve(row.size() + 4 + 5 * kChannelCount);
+  auto add = [&](const char* text) {
+    if (!blankAfter) row += ' ';
+    row += text;
+    if (blankAfter) row += ' ';
+  };
+  if (blankAfter) row += ' ';
+  std::snprintf(field, sizeof field, "%.2x", record[0]);
+  add(field);
+  for (int ch = 0; ch < kChannelCount; ++ch) {
+    std::snprintf(field, sizeof field, "%.2x%.2x", record[1 + 2 * ch], record[2 + 2 * ch]);
+    add(field);
+  }
+  return row;
+}
+}  // namespace
+
+std::string dumpRow(int index, const MotionRecord& record) {
+  return formatDumpRow(index, record, false);
+}
+
+std::string readBackDumpRow(int index, const MotionRecord& record) {
+  return formatDumpRow(index, record, true);
+}
+
+bool tooManyRecordsForTable(std::size_t count) {
+  return count > kMaxTableRecords;
+}
+
+}  // namespace pvrj
