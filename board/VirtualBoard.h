@@ -1,0 +1,188 @@
+// The virtual controller board: fed the bytes the PC sends, it answers as the board does, sends
+// its unprompted reports, plays motions, and can be told to misbehave for tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "board/BoardCommands.h"
+#include "board/BoardMemory.h"
+
+namespace pvrj::board {
+
+// Board time in microseconds from any fixed origin; callers pass a real or a simulated clock.
+using Micros = std::int64_t;
+
+// Wire time of one byte at 115200 bit/s with 10 bits a byte (86.8 us).
+inline constexpr Micros kByteTime = 87;
+// A request that stops half way is dropped after this quiet time, so the next handshake is heard.
+inline constexpr Micros kRequestGapTimeout = 100'000;
+// Period of the receiver and analog reports while their stream bits are on.
+inline constexpr Micros kReceiverReportPeriod = 50'000;
+inline constexpr Micros kAnalogReportPeriod = 50'000;
+// Simulated playing time of one record of a motion.
+inline constexpr Micros kPlayStepTime = 20'000;
+// A free servo moves a little every this often, as if a hand were posing it.
+inline constexpr Micros kDriftPeriod = 100'000;
+// The board's answer to the handshake byte; the PC does not look at its value.
+inline constexpr std::uint8_t kHandshakeAnswer = 0x0D;
+
+inline constexpr std::uint8_t kPlayEndLead = 0xFF;
+inline constexpr std::uint8_t kAnalogLead = 0xFE;
+inline constexpr std::uint8_t kReceiverLead = 0xFD;
+inline constexpr std::size_t kPlayEndLength = 32;
+inline constexpr std::size_t kAnalogLength = 10;
+inline constexpr std::size_t kReceiverLength = 9;
+
+// A misbehaviour for one exchange (one handshake and the request after it).
+struct Fault {
+  enum class Kind {
+    kNoHandshake,    // the handshake byte is not answered
+    kShortReply,     // only the first `count` bytes of the reply are sent
+    kWrongChecksum,  // the last byte of the reply is inverted
+    kGarbage,        // `bytes` are sent instead of the reply (a reply-sized pattern when empty)
+    kDelay,          // the reply leaves `delay` later
+    kHangUp,         // the board falls silent for good; servers close the device
+  };
+  Kind kind = Kind::kNoHandshake;
+  std::size_t count = 0;
+  std::vector<std::uint8_t> bytes;
+  Micros delay = 0;
+};
+
+// Parses "noanswer", "short:K", "checksum", "garbage[:HEX]", "delay:MS", "hangup".
+std::optional<Fault> parseFault(const std::string& text);
+
+// What the board is doing besides answering requests.
+struct LiveState {
+  CopiedSettings working;
+  Record pose{};         // the working pose: lead byte and 24 words, what the PC last sent live
+  ChannelWords servo{};  // where each servo is now
+  bool qvsMode = false;  // servo-bus mode, entered at power-on from the stored option word
+  std::uint16_t battery = 481;  // raw supply reading, about 7.4 V
+  std::array<std::uint16_t, kAnalogInputCount> analog{512, 512, 512};
+  std::array<std::uint8_t, kReceiverChannelCount> receiver{64, 64, 64, 64};
+  std::uint16_t button = 0;  // the receiver's button value, also the counter
+  std::uint8_t loopCounter = 0;
+  int compareRegister = 0;
+};
+
+class VirtualBoard {
+ public:
+  explicit VirtualBoard(BoardMemory memory = BoardMemory{});
+
+  // Power off and on: the working copies take the stored ones, playing and streams stop, and
+  // the servo-bus mode follows the stored option word.
+  void powerCycle();
+
+  // Line-rate pacing: requests arrive and replies leave at 115200 bit/s instead of at once.
+  void setPacing(bool on) { pacing_ = on; }
+  bool pacing() const { return pacing_; }
+
+  // Bytes written by the PC at time now.
+  void receive(const std::uint8_t* data, std::size_t count, Micros now);
+  // Runs the board up to now: requests that have arrived, reports, playing.
+  void advance(Micros now);
+  // Bytes that have reached the PC by now, taken out of the board's line.
+  std::vector<std::uint8_t> takeOutput(Micros now, std::size_t max = SIZE_MAX);
+  std::size_t outputReady(Micros now) const;
+  // Drops bytes that have reached the PC by now (the PC purged its receive buffer).
+  void discardOutput(Micros now);
+  // The earliest time after now at which the board will have something new to do or to hand
+  // over; nothing when it will stay quiet until it is sent more bytes.
+  std::optional<Micros> nextWake(Micros now) const;
+
+  // Fault injection: fault applies to the next `attempts` exchanges, or to exchange number index
+  // (0 is the first handshake the board hears).
+  void injectFault(const Fault& fault, int attempts = 1);
+  void injectFaultAt(std::uint64_t index, const Fault& fault);
+  bool hungUp() const { return hungUp_; }
+  std::uint64_t handshakeCount() const { return handshakes_; }
+  std::uint64_t requestCount() const { return requests_; }
+  std::uint64_t badChecksumCount() const { return badChecksums_; }
+
+  BoardMemory& memory() { return memory_; }
+  const BoardMemory& memory() const { return memory_; }
+  LiveState& live() { return live_; }
+  const LiveState& live() const { return live_; }
+  // True once the stored memory changed since the last clearMemoryChanged().
+  bool memoryChanged() const { return memoryChanged_; }
+  void clearMemoryChanged() { memoryChanged_ = false; }
+
+  // Table number being played, or nothing.
+  std::optional<int> playing() const;
+
+ private:
+  struct OutByte {
+    std::uint8_t value;
+    Micros start;    // when it starts to cross the wire
+    Micros arrival;  // when the PC has it
+    bool report;     // part of an unprompted report, which may be dropped before it starts
+  };
+  struct InByte {
+    std::uint8_t value;
+    Micros arrival;
+  };
+
+  void processByte(std::uint8_t byte, Micros t);
+  void executeRequest(Micros t);
+  enum class Outcome { kDone, kRefused, kSilent };
+  // Carries out one checked request; data receives a data reply's bytes without checksum.
+  Outcome handle(const CommandInfo& info, const std::vector<std::uint8_t>& p, Micros t,
+                 std::vector<std::uint8_t>& data);
+  void send(const std::vector<std::uint8_t>& bytes, Micros t, bool report);
+  void runTimers(Micros t);
+  bool idle() const { return request_.empty() && !awaitingRequest_; }
+  void emitReceiverReport(Micros t);
+  void emitAnalogReport(Micros t);
+  void emitPlayEnd(Micros t);
+  void startPlay(int number, Micros t);
+  void stopPlay();
+  void stepPlay(Micros t);
+  void updateServos(Micros t);
+  std::uint16_t wordAt(const Record& r, int ch) const;
+  int readingChange(int source) const;
+
+  BoardMemory memory_;
+  LiveState live_;
+  bool pacing_ = false;
+  bool memoryChanged_ = false;
+
+  std::deque<InByte> input_;
+  Micros lastInArrival_ = 0;
+  std::deque<OutByte> output_;
+  Micros lineFreeAt_ = 0;
+
+  std::vector<std::uint8_t> request_;
+  std::size_t requestLength_ = 0;
+  Micros lastRequestByte_ = 0;
+  bool awaitingRequest_ = false;  // a handshake was answered and its request has not come yet
+  std::optional<Fault> currentFault_;
+  std::map<std::uint64_t, Fault> faults_;
+  std::uint64_t handshakes_ = 0;
+  std::uint64_t requests_ = 0;
+  std::uint64_t badChecksums_ = 0;
+  bool hungUp_ = false;
+
+  Micros now_ = 0;
+  Micros nextReceiverReport_ = 0;
+  Micros nextAnalogReport_ = 0;
+  Micros lastDrift_ = 0;
+  std::uint32_t noise_ = 12345;
+
+  // Playing: the table number played, the motions still to come for a scenario, the slot and
+  // record running now.
+  std::optional<int> playNumber_;
+  std::deque<int> playQueue_;
+  int playSlot_ = 0;
+  int playRecord_ = 0;
+  Micros playNextStep_ = 0;
+  std::deque<int> playEndPending_;
+};
+
+}  // namespace pvrj::board
