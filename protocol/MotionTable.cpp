@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/Encoding.h"
+#include "protocol/BoardLink.h"
 
 namespace pvrj {
 namespace {
@@ -68,6 +69,28 @@ std::uint16_t entryControl(const std::uint8_t* entry) {
                                     entry[kEntryControlOffset + 1]);
 }
 
+std::string cleanDataName(std::string_view name) {
+  std::string clean(name.substr(0, name.find('\0')));
+  for (char& c : clean)
+    if (c == ',' || c == '"') c = ' ';
+  return clean;
+}
+
+std::optional<int> parseControlValue(std::string_view text) {
+  constexpr int kMaxControl = 0xFFFF;
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > kMaxControl) return std::nullopt;
+  }
+  return value;
+}
+
 MotionTable::MotionTable() {
   TableEntryBytes blank = blankTableEntry();
   for (int n = 0; n < kTableSlots; ++n) ShowTableEntry(blank, n, true);
@@ -124,6 +147,26 @@ void MotionTable::AppendMotionList(std::string& list) const {
 
 void MotionTable::AppendScenarioList(std::string& list) const {
   appendList(list, kFirstScenarioSlot, kTableSlots - 1);
+}
+
+TableReadResult readMotionTable(BoardLink& link, MotionTable& table) {
+  constexpr int kSleepOn = 0;
+  constexpr int kSleepOff = 1;
+  table.clearRows();
+  if (!link.SetSleep(kSleepOn)) return TableReadResult::kSleepFailed;
+  for (int n = 0; n < kMotionSlots; ++n) {
+    Bytes entry;
+    // The board stays asleep: a link that failed here would likely fail the wake-up too.
+    if (!link.CmdReadTableEntry(n, entry)) return TableReadResult::kMotionFailed;
+    table.ShowTableEntry(entry.data(), entry.size(), n, true);
+  }
+  for (int n = kFirstScenarioSlot; n < kTableSlots; ++n) {
+    Bytes entry;
+    if (!link.CmdReadTableEntry(n, entry)) return TableReadResult::kScenarioFailed;
+    table.ShowTableEntry(entry.data(), entry.size(), n, true);
+  }
+  link.SetSleep(kSleepOff);
+  return TableReadResult::kComplete;
 }
 
 }  // namespace pvrj

@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pvrj {
@@ -35,6 +37,13 @@ std::string FormatTableDate(std::uint8_t month, std::uint8_t day, std::uint8_t h
 std::string entryName(const std::uint8_t* entry);  // bytes 10-41 up to the first NUL, as UTF-8
 std::uint32_t entryChannelMask(const std::uint8_t* entry);  // bytes 1-3, low byte first
 std::uint16_t entryControl(const std::uint8_t* entry);      // bytes 8-9, high byte first
+
+// A data name as the data dialog stores it: cut at the first NUL, every comma and double quote
+// made a blank (they would break the quoted slot lists).
+std::string cleanDataName(std::string_view name);
+// A control value typed in decimal: optional blanks and digits only, 0 to 65535; nothing for any
+// other text (a letter, a sign, a value the 16-bit field cannot hold).
+std::optional<int> parseControlValue(std::string_view text);
 
 struct TableRow {
   std::string caption;

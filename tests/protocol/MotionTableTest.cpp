@@ -136,3 +136,95 @@ TEST(MotionTableTest, QuoteInANameKeepsTheListWhole) {
 
 }  // namespace
 }  // namespace pvrj
+
+namespace pvrj {
+namespace {
+
+TEST(DataNameTest, CommasAndQuotesBecomeBlanksAndNulEndsTheName) {
+  EXPECT_EQ(cleanDataName("a,b\"c"), "a b c");
+  EXPECT_EQ(cleanDataName(std::string("WALK\0junk", 9)), "WALK");
+  EXPECT_EQ(cleanDataName(""), "");
+  EXPECT_EQ(cleanDataName("歩く,走る"), "歩く 走る");
+}
+
+TEST(DataNameTest, ControlValueIsDecimalSixteenBits) {
+  EXPECT_EQ(parseControlValue("500"), 500);
+  EXPECT_EQ(parseControlValue(" 65535 "), 65535);
+  EXPECT_EQ(parseControlValue("0"), 0);
+  EXPECT_FALSE(parseControlValue("12a"));
+  EXPECT_FALSE(parseControlValue("0x10"));
+  EXPECT_FALSE(parseControlValue(""));
+  EXPECT_FALSE(parseControlValue("-1"));
+  EXPECT_FALSE(parseControlValue("65536"));
+  EXPECT_FALSE(parseControlValue("99999999999"));
+}
+
+}  // namespace
+}  // namespace pvrj
+
+// Reading the whole table from the in-process virtual board.
+#include "board/VirtualBoardPort.h"
+#include "protocol/BoardLink.h"
+#include "support/FakeUserInterface.h"
+
+namespace pvrj {
+namespace {
+
+// The board does not answer the next handshake.
+board::Fault noAnswer() {
+  board::Fault fault;
+  fault.kind = board::Fault::Kind::kNoHandshake;
+  return fault;
+}
+
+class TableReadTest : public ::testing::Test {
+ protected:
+  board::VirtualBoardPort port;
+  test::FakeUserInterface ui;
+  BoardLink link{port, ui};
+  MotionTable table;
+  bool asleep() { return (port.board().live().working.options & board::kOptSleep) != 0; }
+};
+
+TEST_F(TableReadTest, ReadsAllEightyFiveEntriesAndWakes) {
+  auto& stored = port.board().memory().table;
+  stored[2][0] = 7;
+  stored[2][10] = 'R';
+  stored[83][0] = 12;
+  EXPECT_EQ(readMotionTable(link, table), TableReadResult::kComplete);
+  ASSERT_EQ(table.rowCount(), 85);
+  EXPECT_EQ(table.row(2).count, "7");
+  EXPECT_EQ(table.row(2).name, "R");
+  EXPECT_EQ(table.row(83).caption, "S4");
+  EXPECT_EQ(table.row(83).count, "12");
+  EXPECT_FALSE(asleep());
+}
+
+TEST_F(TableReadTest, FailureAtEntryTwentyKeepsTwentyRowsAndSleeps) {
+  table.onRowChanged = [this](int row) {
+    if (row == 19) port.board().injectFault(noAnswer(), 1);
+  };
+  EXPECT_EQ(readMotionTable(link, table), TableReadResult::kMotionFailed);
+  ASSERT_EQ(table.rowCount(), 20);
+  EXPECT_EQ(table.row(0).caption, "M1");
+  EXPECT_EQ(table.row(19).caption, "M20");
+  EXPECT_TRUE(asleep());
+}
+
+TEST_F(TableReadTest, ScenarioFailureEndsOnlyItsLoopAndSleeps) {
+  table.onRowChanged = [this](int row) {
+    if (row == 81) port.board().injectFault(noAnswer(), 1);
+  };
+  EXPECT_EQ(readMotionTable(link, table), TableReadResult::kScenarioFailed);
+  EXPECT_EQ(table.rowCount(), 82);
+  EXPECT_TRUE(asleep());
+}
+
+TEST_F(TableReadTest, SleepFailureLeavesTheListEmpty) {
+  port.board().injectFault(noAnswer(), 1);
+  EXPECT_EQ(readMotionTable(link, table), TableReadResult::kSleepFailed);
+  EXPECT_EQ(table.rowCount(), 0);
+}
+
+}  // namespace
+}  // namespace pvrj
