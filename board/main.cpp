@@ -1,0 +1,158 @@
+// pvrj-board: the virtual board behind a pseudo-terminal, reachable as COMn.
+#include <unistd.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "board/PtyServer.h"
+#include "board/VirtualBoard.h"
+#include "common/SettingsFolder.h"
+
+namespace {
+
+volatile std::sig_atomic_t gStopFd = -1;
+
+extern "C" void onStopSignal(int) {
+  const int saved = errno;
+  if (gStopFd >= 0) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(gStopFd, &byte, 1);
+  }
+  errno = saved;
+}
+
+constexpr int kExitUsage = 2;
+constexpr int kMaxPortNo = 256;
+
+void usage(std::FILE* to) {
+  std::fputs(
+      "usage: pvrj-board --com N [--state FILE] [--pace] [--fault EXCHANGE:KIND[:ARG]]...\n"
+      "       pvrj-board --device-only [--state FILE] [--pace] [--fault ...]\n"
+      "Serves a virtual controller board on a pseudo-terminal and prints its device path.\n"
+      "  --com N         also make the link ports/COMN in the settings folder\n"
+      "  --device-only   make no link\n"
+      "  --state FILE    keep the board's memory in FILE between runs\n"
+      "  --pace          pass bytes at the line rate of 115200 bit/s\n"
+      "  --fault E:KIND  misbehave at exchange E (1 = first handshake); KIND is noanswer,\n"
+      "                  short:K, checksum, garbage[:HEX], delay:MS or hangup\n"
+      "Ends on SIGINT or SIGTERM: removes the link, saves the state, exits 0.\n",
+      to);
+}
+
+bool parsePositive(const char* text, long& out) {
+  char* end = nullptr;
+  errno = 0;
+  out = std::strtol(text, &end, 10);
+  return errno == 0 && end != text && *end == '\0' && out >= 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace pvrj::board;
+  long comPort = 0;
+  bool deviceOnly = false;
+  bool pace = false;
+  std::string statePath;
+  std::vector<std::pair<std::uint64_t, Fault>> faults;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--com" && hasValue) {
+      if (!parsePositive(argv[++i], comPort) || comPort > kMaxPortNo) {
+        std::fprintf(stderr, "pvrj-board: --com wants a port number from 1 to %d\n", kMaxPortNo);
+        return kExitUsage;
+      }
+    } else if (arg == "--state" && hasValue) {
+      statePath = argv[++i];
+    } else if (arg == "--pace") {
+      pace = true;
+    } else if (arg == "--device-only") {
+      deviceOnly = true;
+    } else if (arg == "--fault" && hasValue) {
+      const std::string spec = argv[++i];
+      const std::size_t colon = spec.find(':');
+      long index = 0;
+      std::optional<Fault> f;
+      if (colon != std::string::npos && parsePositive(spec.substr(0, colon).c_str(), index)) {
+        f = parseFault(spec.substr(colon + 1));
+      }
+      if (!f) {
+        std::fprintf(stderr, "pvrj-board: cannot read the fault \"%s\"\n", spec.c_str());
+        return kExitUsage;
+      }
+      faults.emplace_back(static_cast<std::uint64_t>(index - 1), *f);
+    } else if (arg == "--help" || arg == "-h") {
+      usage(stdout);
+      return 0;
+    } else {
+      std::fprintf(stderr, "pvrj-board: unknown or incomplete option \"%s\"\n", arg.c_str());
+      usage(stderr);
+      return kExitUsage;
+    }
+  }
+  if ((comPort == 0) == !deviceOnly) {
+    std::fputs("pvrj-board: give either --com N or --device-only\n", stderr);
+    usage(stderr);
+    return kExitUsage;
+  }
+
+  BoardMemory memory;
+  if (!statePath.empty()) {
+    pvrj::Result<BoardMemory> loaded = loadMemory(statePath);
+    if (!loaded) {
+      std::fprintf(stderr, "pvrj-board: cannot use the state file: %s\n", loaded.message().c_str());
+      return 1;
+    }
+    memory = std::move(loaded.value());
+  }
+  VirtualBoard board(std::move(memory));
+  board.setPacing(pace);
+  for (const auto& [index, fault] : faults) board.injectFaultAt(index, fault);
+
+  PtyServer server(board);
+  if (pvrj::Status s = server.open(); !s) {
+    std::fprintf(stderr, "pvrj-board: %s\n", s.message().c_str());
+    return 1;
+  }
+  auto saveState = [&] {
+    if (statePath.empty()) return;
+    if (pvrj::Status s = saveMemory(board.memory(), statePath); !s) {
+      std::fprintf(stderr, "pvrj-board: cannot save the state: %s\n", s.message().c_str());
+    }
+  };
+  server.setStateSaver(saveState);
+
+  gStopFd = server.stopDescriptor();
+  struct sigaction sa {};
+  sa.sa_handler = onStopSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  if (comPort != 0) {
+    if (pvrj::Status s = pvrj::makePortLink(static_cast<int>(comPort), server.devicePath()); !s) {
+      std::fprintf(stderr, "pvrj-board: %s\n", s.message().c_str());
+      return 1;
+    }
+  }
+  std::printf("%s\n", server.devicePath().c_str());
+  std::fflush(stdout);
+  if (comPort != 0) {
+    std::fprintf(stderr, "pvrj-board: COM%ld is %s (%s)\n", comPort, server.devicePath().c_str(),
+                 pvrj::portLinkPath(static_cast<int>(comPort)).c_str());
+  }
+
+  const pvrj::Status served = server.serve();
+  if (comPort != 0) pvrj::removePortLink(static_cast<int>(comPort), server.devicePath());
+  saveState();
+  if (!served) {
+    std::fprintf(stderr, "pvrj-board: %s\n", served.message().c_str());
+    return 1;
+  }
+  if (server.hungUp()) std::fputs("pvrj-board: hung up as told\n", stderr);
+  return 0;
+}
