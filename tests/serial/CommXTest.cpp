@@ -1,0 +1,674 @@
+// The serial port component over real pseudo-terminals: opening, settings, sending, receiving,
+// events, purges, closing under load and a device that vanishes.
+#include "serial/CommX.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/SettingsFolder.h"
+#include "serial/PtyPair.h"
+
+namespace pvrj {
+namespace {
+
+using namespace std::chrono_literals;
+using test::PtyPair;
+using test::Watchdog;
+using Clock = std::chrono::steady_clock;
+
+long long msSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// A port on a fresh pseudo-terminal, set up as the board link uses it.
+class CommXTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!pty_.ok()) GTEST_SKIP() << "pseudo-terminals are not available";
+    port_ = std::make_unique<TCommX>(&dispatcher_);
+    port_->SetDevicePath(pty_.device());
+    port_->SetBitRate(115200);
+    port_->SetFlowCtrl(cfcNone);
+    port_->SetTimeOutReceive(300);
+    port_->OnReceive = [this](TCustomCommX& sender, std::int32_t size) {
+      EXPECT_EQ(&sender, port_.get());
+      received_.push_back(size);
+    };
+  }
+
+  void openPort() { ASSERT_NO_THROW(port_->Open()); }
+
+  std::string readString(int count) {
+    std::string s(static_cast<std::size_t>(count), '\0');
+    int n = port_->Read(s.data(), count);
+    s.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+    return s;
+  }
+
+  Watchdog watchdog_{30s, ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+  PtyPair pty_;
+  QueueDispatcher dispatcher_;
+  std::unique_ptr<TCommX> port_;
+  std::vector<std::int32_t> received_;
+};
+
+// --- opening and settings ------------------------------------------------------------------
+
+TEST(CommXDefaults, PublishedPropertiesStartAtTheirDefaults) {
+  TCommX port;
+  EXPECT_EQ(port.PortNo(), 1);
+  EXPECT_EQ(port.BitRate(), 9600);
+  EXPECT_EQ(port.CharSize(), 8);
+  EXPECT_EQ(port.ParityBit(), cpbNone);
+  EXPECT_EQ(port.StopBit(), csb1);
+  EXPECT_EQ(port.FlowCtrl(), cfcRtsCts);
+  EXPECT_EQ(port.TimeOutTrans(), 3000);
+  EXPECT_EQ(port.TimeOutReceive(), 3000);
+  EXPECT_EQ(port.XonChar(), 17);
+  EXPECT_EQ(port.XoffChar(), 19);
+  EXPECT_EQ(port.BufLenTrans(), 2048);
+  EXPECT_EQ(port.BufLenReceive(), 2048);
+  EXPECT_EQ(port.Handle(), -1);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_FALSE(port.OnReceive);
+  EXPECT_EQ(port.CharTime(), 2);  // 9600 bit/s
+}
+
+TEST(CommXDefaults, ClosedPortRefusesTransfersButAcceptsNothingToSend) {
+  TCommX port;
+  EXPECT_FALSE(port.Write("ab", 2));
+  EXPECT_TRUE(port.Write("ab", 0));
+  EXPECT_TRUE(port.WriteString(""));
+  EXPECT_FALSE(port.WriteString("x"));
+  EXPECT_FALSE(port.WriteChar(0x0D));
+  char buffer[4];
+  EXPECT_EQ(port.Read(buffer, 4), -1);
+  std::uint8_t bytes[4];
+  BoardPort& link = port;
+  EXPECT_EQ(link.Read(bytes, 4), 0u);
+  link.Write(bytes, 4);  // nothing happens
+  EXPECT_EQ(port.InQueueCount(), 0u);
+  port.PurgeReceive();
+  port.PurgeTransmit();
+  port.SetRts(true);
+  port.SetDtr(true);
+  port.Close();
+  port.Close();
+  EXPECT_EQ(port.Handle(), -1);
+}
+
+TEST(CommXDefaults, ErrorTextsAreExact) {
+  EXPECT_STREQ(kCommMsgAlreadyOpen, "ポートは、すでにオープンされています");
+  EXPECT_STREQ(kCommMsgOpenFailed, "ポートをオープンできませんでした");
+  EXPECT_STREQ(kCommMsgBuffers, "通信用ポートのバッファを準備できませんでした");
+  EXPECT_STREQ(kCommMsgBitRate, "通信速度の設定でエラーが発生しました");
+  EXPECT_STREQ(kCommMsgCharSize, "通信ビット数の設定でエラーが発生しました");
+  EXPECT_STREQ(kCommMsgParity, "通信パリティチェックの設定でエラーが発生しました");
+  EXPECT_STREQ(kCommMsgStopBits, "通信ストップビット数の設定でエラーが発生しました");
+  EXPECT_STREQ(kCommMsgFlowCtrl, "通信フロー制御の設定で失敗しました");
+  EXPECT_STREQ(kCommMsgTimeOuts, "通信タイムアウト時間の設定で失敗しました");
+  EXPECT_STREQ(kCommMsgXonChar, "Ｘｏｎ文字の設定でエラーが発生しました");
+  EXPECT_STREQ(kCommMsgXoffChar, "Ｘｏｆｆ文字の設定でエラーが発生しました");
+  EXPECT_STREQ(kCommMsgTransThread, "送信用スレッドを生成できませんでした");
+  EXPECT_STREQ(kCommMsgReceiveThread, "受信用スレッドを生成できませんでした");
+}
+
+TEST(CommXOpen, MissingDeviceRaisesOpenFailedAndStaysClosed) {
+  TCommX port;
+  port.SetDevicePath("/dev/pvrj-no-such-device");
+  try {
+    port.Open();
+    FAIL() << "opened a missing device";
+  } catch (const ECommError& e) {
+    EXPECT_STREQ(e.what(), kCommMsgOpenFailed);
+  }
+  EXPECT_EQ(port.Handle(), -1);
+  EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(CommXOpen, SomethingThatIsNotATerminalIsRefused) {
+  TCommX port;
+  port.SetDevicePath("/dev/null");
+  EXPECT_THROW(port.Open(), ECommError);
+  EXPECT_EQ(port.Handle(), -1);
+}
+
+TEST(CommXOpen, PortNameAcceptsComNamesAndPaths) {
+  TCommX port;
+  EXPECT_TRUE(port.SetPortName("COM7"));
+  EXPECT_EQ(port.PortNo(), 7);
+  EXPECT_EQ(port.DevicePath(), "");
+  EXPECT_TRUE(port.SetPortName("/dev/ttyUSB0"));
+  EXPECT_EQ(port.DeviceName(), "/dev/ttyUSB0");
+  EXPECT_FALSE(port.SetPortName("COM"));
+  EXPECT_FALSE(port.SetPortName("COM0"));
+  EXPECT_FALSE(port.SetPortName("COMx"));
+  EXPECT_FALSE(port.SetPortName("ttyS0"));
+  EXPECT_EQ(port.DeviceName(), "/dev/ttyUSB0");  // refused names change nothing
+  port.SetPortNo(2);
+  EXPECT_EQ(port.DevicePath(), "");
+}
+
+TEST_F(CommXTest, OpenAppliesRawModeAndTheLineSettings) {
+  openPort();
+  ASSERT_GE(port_->Handle(), 0);
+  termios t{};
+  ASSERT_EQ(tcgetattr(port_->Handle(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B115200);
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(t.c_iflag & (ICRNL | IXON | IXOFF), 0u);
+  EXPECT_EQ(t.c_oflag & OPOST, 0u);
+  EXPECT_EQ(t.c_cc[VMIN], 0);
+  EXPECT_EQ(t.c_cc[VTIME], 0);
+  EXPECT_EQ(port_->CharTime(), 1);
+  // The handshake byte passes untouched both ways.
+  ASSERT_TRUE(port_->WriteChar(0x0D));
+  EXPECT_EQ(pty_.read(1, 1000ms), std::vector<std::uint8_t>{0x0D});
+  ASSERT_TRUE(pty_.write(std::string("\r")));
+  EXPECT_EQ(readString(1), "\r");
+}
+
+TEST_F(CommXTest, OpenOnAnOpenPortRaisesAndLeavesItOpen) {
+  openPort();
+  int handle = port_->Handle();
+  try {
+    port_->Open();
+    FAIL() << "second open succeeded";
+  } catch (const ECommError& e) {
+    EXPECT_STREQ(e.what(), kCommMsgAlreadyOpen);
+  }
+  EXPECT_EQ(port_->Handle(), handle);
+  ASSERT_TRUE(port_->WriteString("ok"));
+  EXPECT_EQ(pty_.read(2, 1000ms).size(), 2u);
+}
+
+TEST_F(CommXTest, SecondPortOnTheSameDeviceIsRefusedUntilTheFirstCloses) {
+  openPort();
+  TCommX other;
+  other.SetDevicePath(pty_.device());
+  try {
+    other.Open();
+    FAIL() << "the device was opened twice";
+  } catch (const ECommError& e) {
+    EXPECT_STREQ(e.what(), kCommMsgOpenFailed);
+  }
+  EXPECT_FALSE(other.IsOpen());
+  port_->Close();
+  EXPECT_NO_THROW(other.Open());
+  EXPECT_TRUE(other.IsOpen());
+}
+
+TEST_F(CommXTest, UnsupportedSettingsRaiseTheirMessageAtOpen) {
+  struct Case {
+    std::function<void(TCommX&)> set;
+    const char* message;
+  };
+  const Case cases[] = {
+      {[](TCommX& p) { p.SetBitRate(12345); }, kCommMsgBitRate},
+      {[](TCommX& p) { p.SetBitRate(0); }, kCommMsgBitRate},
+      {[](TCommX& p) { p.SetCharSize(9); }, kCommMsgCharSize},
+      {[](TCommX& p) { p.SetXoffChar(17); }, kCommMsgXonChar},
+      {[](TCommX& p) { p.SetBufLenTrans(0); }, kCommMsgBuffers},
+      {[](TCommX& p) { p.SetBufLenReceive(-5); }, kCommMsgBuffers},
+  };
+  for (const Case& c : cases) {
+    TCommX port;
+    port.SetDevicePath(pty_.device());
+    port.SetFlowCtrl(cfcNone);
+    c.set(port);
+    try {
+      port.Open();
+      ADD_FAILURE() << "opened with a bad setting; expected " << c.message;
+    } catch (const ECommError& e) {
+      EXPECT_STREQ(e.what(), c.message);
+    }
+    EXPECT_EQ(port.Handle(), -1);
+  }
+  // The device was released each time.
+  openPort();
+}
+
+TEST_F(CommXTest, SettersApplyAtOnceOnAnOpenPort) {
+  openPort();
+  const int fd = port_->Handle();
+  termios t{};
+  port_->SetStopBit(csb1p5);
+  ASSERT_EQ(tcgetattr(fd, &t), 0);
+  EXPECT_NE(t.c_cflag & CSTOPB, 0u);
+  EXPECT_EQ(port_->StopBit(), csb1p5);
+  port_->SetStopBit(static_cast<TCommStopBits>(7));  // not one of the three: nothing changes
+  EXPECT_EQ(port_->StopBit(), csb1p5);
+  port_->SetStopBit(csb1);
+  ASSERT_EQ(tcgetattr(fd, &t), 0);
+  EXPECT_EQ(t.c_cflag & CSTOPB, 0u);
+
+  // A pseudo-terminal keeps eight data bits without parity and the port says so; a real line
+  // takes them. Either way the value is stored and the port stays open.
+  auto applied = [&](const std::function<void()>& set, const char* message) {
+    try {
+      set();
+      return true;
+    } catch (const ECommError& e) {
+      EXPECT_STREQ(e.what(), message);
+      EXPECT_TRUE(port_->IsOpen());
+      return false;
+    }
+  };
+  if (applied([&] { port_->SetParityBit(cpbOdd); }, kCommMsgParity)) {
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    EXPECT_EQ(t.c_cflag & (PARENB | PARODD), static_cast<tcflag_t>(PARENB | PARODD));
+  }
+  EXPECT_EQ(port_->ParityBit(), cpbOdd);
+  port_->SetParityBit(static_cast<TCommParityBits>(-1));
+  EXPECT_EQ(port_->ParityBit(), cpbOdd);
+  if (applied([&] { port_->SetCharSize(7); }, kCommMsgCharSize)) {
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
+  }
+  EXPECT_EQ(port_->CharSize(), 7);
+  EXPECT_THROW(port_->SetCharSize(4), ECommError);
+  port_->SetCharSize(8);
+  port_->SetParityBit(cpbNone);
+  ASSERT_EQ(tcgetattr(fd, &t), 0);
+  EXPECT_EQ(t.c_cflag & (CSIZE | PARENB), static_cast<tcflag_t>(CS8));
+
+  port_->SetBitRate(9600);
+  ASSERT_EQ(tcgetattr(fd, &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B9600);
+  EXPECT_EQ(port_->CharTime(), 2);
+
+  port_->SetFlowCtrl(cfcXonXoff);
+  port_->SetXonChar('A');
+  port_->SetXoffChar('B');
+  ASSERT_EQ(tcgetattr(fd, &t), 0);
+  EXPECT_NE(t.c_iflag & IXON, 0u);
+  EXPECT_EQ(t.c_cc[VSTART], 'A');
+  EXPECT_EQ(t.c_cc[VSTOP], 'B');
+  port_->SetFlowCtrl(cfcRtsCts);
+  ASSERT_EQ(tcgetattr(fd, &t), 0);
+  EXPECT_EQ(t.c_iflag & IXON, 0u);
+  EXPECT_NE(t.c_cflag & CRTSCTS, 0u);
+
+  // A failing setter raises, keeps the value and leaves the port open.
+  try {
+    port_->SetBitRate(777);
+    FAIL() << "odd bit rate accepted";
+  } catch (const ECommError& e) {
+    EXPECT_STREQ(e.what(), kCommMsgBitRate);
+  }
+  EXPECT_EQ(port_->BitRate(), 777);
+  EXPECT_TRUE(port_->IsOpen());
+  EXPECT_EQ(port_->Handle(), fd);
+}
+
+TEST_F(CommXTest, ComNumberResolvesThroughAPortsLink) {
+  char folder[] = "/tmp/pvrj-ports-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const char* previous = getenv(kSettingsDirVariable);
+  std::string saved = previous != nullptr ? previous : "";
+  setenv(kSettingsDirVariable, folder, 1);
+  ASSERT_TRUE(makePortLink(9, pty_.device()).ok());
+
+  port_->SetPortNo(9);
+  EXPECT_EQ(port_->DeviceName(), std::string(folder) + "/ports/COM9");
+  openPort();
+  ASSERT_TRUE(port_->WriteString("via link"));
+  EXPECT_EQ(pty_.read(8, 1000ms).size(), 8u);
+
+  // Changing the number on an open port closes it and opens the new one (which is missing).
+  EXPECT_THROW(port_->SetPortNo(10), ECommError);
+  EXPECT_FALSE(port_->IsOpen());
+  EXPECT_EQ(port_->PortNo(), 10);
+
+  if (previous != nullptr) {
+    setenv(kSettingsDirVariable, saved.c_str(), 1);
+  } else {
+    unsetenv(kSettingsDirVariable);
+  }
+  std::filesystem::remove_all(folder);
+}
+
+// --- sending -------------------------------------------------------------------------------
+
+TEST_F(CommXTest, WriteAndReadRoundTrip) {
+  openPort();
+  const std::vector<std::uint8_t> request{0xF1, 0x00, 0xF1};
+  BoardPort& link = *port_;
+  link.Write(request.data(), request.size());
+  EXPECT_EQ(pty_.read(3, 1000ms), request);
+  ASSERT_TRUE(pty_.write(std::vector<std::uint8_t>{0x02, 0x01, 0x03}));
+  std::uint8_t reply[3] = {};
+  EXPECT_EQ(link.Read(reply, 3), 3u);
+  EXPECT_EQ(reply[0], 0x02);
+  EXPECT_EQ(reply[2], 0x03);
+  EXPECT_EQ(port_->InQueueCount(), 0u);
+}
+
+TEST_F(CommXTest, LargeWriteArrivesWholeAndInOrderBehindEarlierBytes) {
+  openPort();
+  const auto big = test::pattern(100000);
+  std::vector<std::uint8_t> got;
+  std::thread reader([&] { got = pty_.read(big.size() + 5, 20s); });
+  int maxPending = 0;
+  port_->SetWaitHook([&] { maxPending = std::max(maxPending, port_->PendingBuffers()); });
+  ASSERT_TRUE(port_->WriteString("head:"));
+  ASSERT_TRUE(
+      port_->Write(reinterpret_cast<const char*>(big.data()), static_cast<int>(big.size())));
+  maxPending = std::max(maxPending, port_->PendingBuffers());
+  reader.join();
+  ASSERT_EQ(got.size(), big.size() + 5);
+  EXPECT_EQ(std::string(got.begin(), got.begin() + 5), "head:");
+  EXPECT_TRUE(std::equal(big.begin(), big.end(), got.begin() + 5));
+  EXPECT_LE(maxPending, kMaxQueuedPieces);
+}
+
+TEST_F(CommXTest, HalfDuplexWriteQueuesPiecesOfBufLenTrans) {
+  port_->SetFlowCtrl(cfcHalfHigh);
+  openPort();
+  const auto data = test::pattern(5000);
+  ASSERT_TRUE(port_->Write(reinterpret_cast<const char*>(data.data()), 5000));
+  // The line settles 50 ms before the burst, so the three pieces are still queued.
+  EXPECT_EQ(port_->PendingBuffers(), 3);
+  EXPECT_EQ(port_->PendingBytes(), 5000);
+  EXPECT_EQ(pty_.read(5000, 5000ms), data);
+  auto deadline = Clock::now() + 2s;
+  while (port_->PendingBuffers() != 0 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(port_->PendingBuffers(), 0);
+  EXPECT_EQ(port_->PendingBytes(), 0);
+}
+
+TEST_F(CommXTest, PurgeTransmitDropsQueuedPieces) {
+  port_->SetFlowCtrl(cfcHalfLow);
+  port_->SetBufLenTrans(100);
+  openPort();
+  const auto data = test::pattern(3000);
+  ASSERT_TRUE(port_->Write(reinterpret_cast<const char*>(data.data()), 3000));
+  EXPECT_EQ(port_->PendingBuffers(), 30);
+  port_->PurgeTransmit();
+  EXPECT_EQ(port_->PendingBytes(), 0);
+  EXPECT_EQ(port_->PendingBuffers(), 0);
+  EXPECT_TRUE(pty_.silent(200ms));
+  // The port still sends afterwards.
+  ASSERT_TRUE(port_->WriteString("after"));
+  EXPECT_EQ(pty_.read(5, 2000ms).size(), 5u);
+}
+
+// --- receiving -----------------------------------------------------------------------------
+
+TEST_F(CommXTest, ReadWithoutDataReturnsZeroAfterTheTimeOut) {
+  openPort();
+  auto start = Clock::now();
+  EXPECT_EQ(readString(7), "");
+  long long elapsed = msSince(start);
+  EXPECT_GE(elapsed, 290);
+  EXPECT_LT(elapsed, 1500);
+}
+
+TEST_F(CommXTest, ReadTimeOutReturnsThePartialCount) {
+  openPort();
+  port_->SetTimeOutReceive(200);
+  ASSERT_TRUE(pty_.write(std::string("abc")));
+  auto start = Clock::now();
+  EXPECT_EQ(readString(7), "abc");
+  EXPECT_GE(msSince(start), 190);
+}
+
+TEST_F(CommXTest, ReadReturnsTheMomentTheCountIsComplete) {
+  openPort();
+  port_->SetTimeOutReceive(3000);
+  std::thread board([&] {
+    std::this_thread::sleep_for(50ms);
+    pty_.write(std::string("12"));
+    std::this_thread::sleep_for(50ms);
+    pty_.write(std::string("345"));
+  });
+  auto start = Clock::now();
+  EXPECT_EQ(readString(5), "12345");
+  EXPECT_LT(msSince(start), 1000);
+  board.join();
+}
+
+TEST_F(CommXTest, BytesDuringAReadBelongToItAndOnlyTheRestReachesOnReceive) {
+  openPort();
+  port_->SetTimeOutReceive(2000);
+  std::thread board([&] {
+    std::this_thread::sleep_for(50ms);
+    pty_.write(std::string("HELLOextra"));
+  });
+  EXPECT_EQ(readString(5), "HELLO");
+  board.join();
+  // The remaining five bytes raise one notification with their count.
+  auto deadline = Clock::now() + 2s;
+  while (received_.empty() && Clock::now() < deadline) dispatcher_.waitAndDrain(50ms);
+  ASSERT_EQ(received_.size(), 1u);
+  EXPECT_EQ(received_[0], 5);
+  EXPECT_EQ(readString(5), "extra");
+}
+
+TEST_F(CommXTest, ReadThatTakesEverythingRaisesNoOnReceive) {
+  openPort();
+  port_->SetTimeOutReceive(2000);
+  std::thread board([&] {
+    std::this_thread::sleep_for(50ms);
+    pty_.write(std::string("0123456789"));
+  });
+  EXPECT_EQ(readString(10), "0123456789");
+  board.join();
+  dispatcher_.waitAndDrain(100ms);
+  EXPECT_TRUE(received_.empty());
+}
+
+TEST_F(CommXTest, UnpromptedBytesReachOnReceiveOnTheDrainingThread) {
+  openPort();
+  std::thread::id handlerThread;
+  port_->OnReceive = [&](TCustomCommX&, std::int32_t size) {
+    handlerThread = std::this_thread::get_id();
+    received_.push_back(size);
+    std::string s(static_cast<std::size_t>(size), '\0');
+    EXPECT_EQ(port_->Read(s.data(), size), size);
+  };
+  ASSERT_TRUE(pty_.write(std::string("stream")));
+  auto deadline = Clock::now() + 2s;
+  int total = 0;
+  while (total < 6 && Clock::now() < deadline) {
+    dispatcher_.waitAndDrain(50ms);
+    total = 0;
+    for (auto n : received_) total += n;
+  }
+  EXPECT_EQ(total, 6);
+  EXPECT_EQ(handlerThread, std::this_thread::get_id());
+  EXPECT_EQ(port_->InQueueCount(), 0u);
+}
+
+TEST_F(CommXTest, AtMostOneDataNotificationWaits) {
+  openPort();
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(pty_.write(std::string("x")));
+    std::this_thread::sleep_for(2ms);
+  }
+  auto deadline = Clock::now() + 2s;
+  while (port_->InQueueCount() < 20 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(dispatcher_.pending(), 1u);
+  dispatcher_.drain();
+  ASSERT_EQ(received_.size(), 1u);
+  EXPECT_EQ(received_[0], 20);
+}
+
+TEST_F(CommXTest, NotificationFindingNothingRaisesNoOnReceive) {
+  openPort();
+  ASSERT_TRUE(pty_.write(std::string("abc")));
+  auto deadline = Clock::now() + 2s;
+  while (dispatcher_.pending() == 0 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  port_->PurgeReceive();
+  EXPECT_EQ(port_->InQueueCount(), 0u);
+  dispatcher_.drain();
+  EXPECT_TRUE(received_.empty());
+}
+
+TEST_F(CommXTest, PurgeReceiveDiscardsWaitingBytes) {
+  openPort();
+  ASSERT_TRUE(pty_.write(std::string("stale bytes")));
+  auto deadline = Clock::now() + 2s;
+  while (port_->InQueueCount() < 11 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(port_->InQueueCount(), 11u);
+  port_->PurgeReceive();
+  EXPECT_EQ(port_->InQueueCount(), 0u);
+  port_->SetTimeOutReceive(50);
+  EXPECT_EQ(readString(4), "");
+  ASSERT_TRUE(pty_.write(std::string("new")));
+  port_->SetTimeOutReceive(1000);
+  EXPECT_EQ(readString(3), "new");
+}
+
+TEST_F(CommXTest, WaitHookRunsWhileReadWaitsAndCanHandleEvents) {
+  openPort();
+  port_->SetTimeOutReceive(100);
+  int calls = 0;
+  port_->SetWaitHook([&] {
+    ++calls;
+    dispatcher_.drain();
+  });
+  EXPECT_EQ(readString(3), "");
+  EXPECT_GE(calls, 5);  // every few milliseconds
+  EXPECT_LE(calls, 100 / kWaitHookInterval.count() + 2);
+}
+
+TEST_F(CommXTest, ClosingFromTheWaitHookEndsTheReadWithMinusOne) {
+  openPort();
+  port_->SetTimeOutReceive(3000);
+  port_->SetWaitHook([&] { port_->Close(); });
+  char buffer[4];
+  auto start = Clock::now();
+  EXPECT_EQ(port_->Read(buffer, 4), -1);
+  EXPECT_LT(msSince(start), 1000);
+  EXPECT_FALSE(port_->IsOpen());
+}
+
+TEST_F(CommXTest, DestroyingThePortFromTheWaitHookIsSafe) {
+  openPort();
+  port_->SetTimeOutReceive(3000);
+  TCommX* raw = port_.get();
+  raw->SetWaitHook([&] { port_.reset(); });
+  char buffer[4];
+  EXPECT_EQ(raw->Read(buffer, 4), -1);
+  EXPECT_EQ(port_, nullptr);
+}
+
+TEST_F(CommXTest, UnreadBytesBeyondTheBufferAreDroppedWithAnOverrunError) {
+  port_->SetBufLenReceive(1024);
+  std::vector<std::int32_t> errors;
+  port_->OnError = [&](TCustomCommX&, std::int32_t state) { errors.push_back(state); };
+  openPort();
+  const auto flood = test::pattern(kMinReceiveCapacity + 1500);
+  ASSERT_TRUE(pty_.write(flood));
+  auto deadline = Clock::now() + 3s;
+  while (errors.empty() && Clock::now() < deadline) dispatcher_.waitAndDrain(20ms);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0], kCommErrOverrun);
+  EXPECT_EQ(port_->InQueueCount(), kMinReceiveCapacity);
+  std::vector<char> first(kMinReceiveCapacity);
+  ASSERT_EQ(port_->Read(first.data(), static_cast<int>(first.size())),
+            static_cast<int>(kMinReceiveCapacity));
+  EXPECT_TRUE(std::equal(first.begin(), first.end(), flood.begin(),
+                         [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+}
+
+// --- closing and vanishing -----------------------------------------------------------------
+
+TEST_F(CommXTest, ClosingWhileTheOtherSideStreamsEndsQuickly) {
+  openPort();
+  std::atomic<bool> stop{false};
+  std::thread board([&] {
+    const auto chunk = test::pattern(64);
+    while (!stop) {
+      if (!pty_.write(chunk.data(), chunk.size(), 20ms)) std::this_thread::sleep_for(1ms);
+    }
+  });
+  std::this_thread::sleep_for(100ms);
+  dispatcher_.drain();
+  auto start = Clock::now();
+  port_->Close();
+  EXPECT_LT(msSince(start), 2000);
+  EXPECT_FALSE(port_->IsOpen());
+  port_->Close();  // twice is harmless
+  // Notifications posted before the close reach nobody.
+  received_.clear();
+  dispatcher_.drain();
+  EXPECT_TRUE(received_.empty());
+  // The device can be opened again at once.
+  EXPECT_NO_THROW(port_->Open());
+  stop = true;
+  board.join();
+}
+
+TEST_F(CommXTest, DestroyingAnOpenStreamingPortLeavesNoLiveNotification) {
+  openPort();
+  int calls = 0;
+  port_->OnReceive = [&](TCustomCommX&, std::int32_t) { ++calls; };
+  std::atomic<bool> stop{false};
+  std::thread board([&] {
+    const auto chunk = test::pattern(32);
+    while (!stop) {
+      if (!pty_.write(chunk.data(), chunk.size(), 20ms)) std::this_thread::sleep_for(1ms);
+    }
+  });
+  std::this_thread::sleep_for(50ms);
+  auto start = Clock::now();
+  port_.reset();
+  EXPECT_LT(msSince(start), 2000);
+  stop = true;
+  board.join();
+  calls = 0;
+  dispatcher_.drain();  // stale calls must check that the port is gone
+  EXPECT_EQ(calls, 0);
+}
+
+TEST_F(CommXTest, VanishingDeviceEndsAWaitingReadAndLaterWrites) {
+  openPort();
+  port_->SetTimeOutReceive(3000);
+  std::thread unplug([&] {
+    std::this_thread::sleep_for(100ms);
+    pty_.closeMaster();
+  });
+  auto start = Clock::now();
+  EXPECT_EQ(readString(4), "");
+  long long elapsed = msSince(start);
+  unplug.join();
+  EXPECT_LT(elapsed, 1500);
+  EXPECT_TRUE(port_->Vanished());
+  EXPECT_TRUE(port_->IsOpen());  // still the caller's to close
+  EXPECT_FALSE(port_->WriteString("lost"));
+  start = Clock::now();
+  EXPECT_EQ(readString(2), "");
+  EXPECT_LT(msSince(start), 100);
+  port_->Close();
+  EXPECT_FALSE(port_->IsOpen());
+  EXPECT_FALSE(port_->Vanished());
+}
+
+TEST_F(CommXTest, BytesBeforeTheDeviceVanishedCanStillBeRead) {
+  openPort();
+  ASSERT_TRUE(pty_.write(std::string("last")));
+  auto deadline = Clock::now() + 2s;
+  while (port_->InQueueCount() < 4 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  pty_.closeMaster();
+  deadline = Clock::now() + 2s;
+  while (!port_->Vanished() && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  EXPECT_TRUE(port_->Vanished());
+  EXPECT_EQ(readString(8), "last");
+}
+
+}  // namespace
+}  // namespace pvrj
