@@ -53,6 +53,32 @@ struct Fault {
   std::size_t count = 0;
   std::vector<std::uint8_t> bytes;
   Micros delay = 0;
+
+  static Fault noHandshake() { return make(Kind::kNoHandshake); }
+  static Fault shortReply(std::size_t bytesSent) {
+    Fault f = make(Kind::kShortReply);
+    f.count = bytesSent;
+    return f;
+  }
+  static Fault wrongChecksum() { return make(Kind::kWrongChecksum); }
+  static Fault garbage(std::vector<std::uint8_t> sent = {}) {
+    Fault f = make(Kind::kGarbage);
+    f.bytes = std::move(sent);
+    return f;
+  }
+  static Fault delayed(Micros by) {
+    Fault f = make(Kind::kDelay);
+    f.delay = by;
+    return f;
+  }
+  static Fault hangUp() { return make(Kind::kHangUp); }
+
+ private:
+  static Fault make(Kind k) {
+    Fault f;
+    f.kind = k;
+    return f;
+  }
 };
 
 // Parses "noanswer", "short:K", "checksum", "garbage[:HEX]", "delay:MS", "hangup".

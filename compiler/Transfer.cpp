@@ -1,0 +1,355 @@
+// The board transfers: slot choosing, sleep bracketing, records and steps, table entries.
+#include "compiler/Transfer.h"
+
+#include <algorithm>
+
+#include "common/Encoding.h"
+
+namespace pvrj {
+namespace {
+
+constexpr int kSleepOn = 0;
+constexpr int kSleepOff = 1;
+constexpr int kPauseClear = 1;
+constexpr int kPauseToggle = 2;
+constexpr int kKeep = -1;
+constexpr std::uint32_t kMaskBits = 0xFFFFFF;
+constexpr std::int32_t kControlBits = 0xFFFF;
+
+// Titles and labels of the slot chooser.
+constexpr const char* kWriteTitle = "データ書込";
+constexpr const char* kWriteLabel = "書き込む場所を選択してください";
+constexpr const char* kReadTitle = "データ読込";
+constexpr const char* kReadLabel = "読み出すデータを選択してください";
+constexpr const char* kDeleteTitle = "データ削除";
+constexpr const char* kDeleteLabel = "削除するデータを選択してください";
+constexpr const char* kPlayTitle = "再生番号";
+constexpr const char* kPlayLabel = "再生する番号を選択してください";
+
+enum class ChooserList { kMotions, kScenarios, kAll };
+
+// Shows the slot chooser; the chosen entry index, or nothing on Cancel or no choice.
+std::optional<int> chooseSlot(TransferContext& c, const char* title, const char* label,
+                              ChooserList list, int preselected) {
+  Prompt prompt;
+  prompt.PromptTitle = title;
+  prompt.PromptText = label;
+  prompt.PromptIndex = preselected;
+  if (list != ChooserList::kScenarios) c.table.AppendMotionList(prompt.PromptItems);
+  if (list != ChooserList::kMotions) {
+    // The scenario entries follow the motion entries in the same quoted list.
+    std::string scenarios;
+    c.table.AppendScenarioList(scenarios);
+    if (!prompt.PromptItems.empty()) prompt.PromptItems += ",";
+    prompt.PromptItems += scenarios;
+  }
+  if (!c.ui.NumberPrompt(prompt) || prompt.PromptIndex < 0) return std::nullopt;
+  int limit = list == ChooserList::kMotions     ? kMotionSlots
+              : list == ChooserList::kScenarios ? kScenarioSlots
+                                                : kTableSlots;
+  if (prompt.PromptIndex >= limit) return std::nullopt;
+  c.state.lastChosenNumber = prompt.PromptIndex;
+  return prompt.PromptIndex;
+}
+
+void report(TransferContext& c, int done, int total) {
+  if (c.progress) c.progress(done, total);
+}
+
+void setHeaderFromEntry(TransferContext& c, const Bytes& entry) {
+  c.chart.Name = entryName(entry.data());
+  c.chart.Port = entryChannelMask(entry.data());
+  c.chart.Ctrl = entryControl(entry.data());
+  if (c.nameChanged) c.nameChanged(c.chart.Name);
+}
+
+bool readMotion(TransferContext& c, int slot, std::vector<MotionRecord>& records) {
+  Bytes entry;
+  if (!c.link.CmdReadTableEntry(slot, entry) || entry.size() < kEntrySize) return false;
+  int count = entry[0];
+  if (count == 0) return false;
+  c.table.ShowTableEntry(entry.data(), entry.size(), slot, false);
+  c.ui.showStatus(kStatusEntryRead);
+  setHeaderFromEntry(c, entry);
+  c.state.clearDump();
+  records.clear();
+  for (int i = 0; i < count; ++i) {
+    Bytes reply;
+    if (!c.link.CmdReadPositionRecord(StoredCopy, slot, i, reply) || reply.size() < kRecordSize) {
+      records.clear();
+      c.state.clearDump();
+      report(c, 0, 0);
+      return false;
+    }
+    MotionRecord record{};
+    std::copy_n(reply.begin(), kRecordSize, record.begin());
+    records.push_back(record);
+    c.state.dumpRows.push_back(readBackDumpRow(i, record));
+    c.ui.showStatus(std::to_string(i + 1) + kStatusRecordRead);
+    report(c, i + 1, count);
+  }
+  report(c, 0, 0);
+  return true;
+}
+
+bool readScenario(TransferContext& c, int scenario, std::vector<std::uint8_t>& steps) {
+  int number = kFirstScenarioSlot + scenario;
+  Bytes entry;
+  if (!c.link.CmdReadTableEntry(number, entry) || entry.size() < kEntrySize) return false;
+  c.table.ShowTableEntry(entry.data(), entry.size(), number, false);
+  int count = entry[0];
+  if (count < 1) return false;
+  setHeaderFromEntry(c, entry);
+  c.state.clearDump();
+  steps.clear();
+  for (int i = 0; i < count; ++i) {
+    Bytes reply;
+    if (!c.link.CmdReadScenarioStep(scenario, i, reply) || reply.empty()) {
+      steps.clear();
+      c.state.clearDump();
+      report(c, 0, 0);
+      return false;
+    }
+    steps.push_back(reply[0]);
+    c.state.dumpRows.push_back("M" + std::to_string(reply[0] + 1));
+    report(c, i + 1, count);
+  }
+  report(c, 0, 0);
+  return true;
+}
+
+// The name of the entry of motion slot m, for the items of a scenario read back.
+std::optional<std::string> boardEntryName(BoardLink& link, int slot) {
+  Bytes entry;
+  if (!link.CmdReadTableEntry(slot, entry) || entry.size() < kEntrySize) return std::nullopt;
+  return entryName(entry.data());
+}
+
+}  // namespace
+
+std::string motionOverflowQuestion(int slot, std::size_t records) {
+  std::string names;
+  std::size_t following = records / kRecordsPerSlot;
+  for (std::size_t k = 0; k < following; ++k) {
+    // Slot numbers shown from 1: the first following slot of slot a is "M" + (a + 2).
+    std::size_t shown = static_cast<std::size_t>(slot) + 2 + k;
+    if (shown > static_cast<std::size_t>(kMotionSlots)) break;  // no slot beyond M80 to name
+    if (!names.empty()) names += ",";
+    names += "M" + std::to_string(shown);
+  }
+  return "書き込むデータが30個以上なので\r\n" + names +
+         "のデータが消去されますが構いませんですか？";
+}
+
+std::string scenarioOverflowQuestion() {
+  return "200個番目以降のモーションデータは書き込む\r\nことが出来ませんが構いませんでしょうか？";
+}
+
+std::optional<std::string> motionDoesNotFit(int slot, std::size_t records) {
+  if (tooManyRecordsForTable(records))
+    return "データが" + std::to_string(records) + "個あります。ボードに書き込めるのは" +
+           std::to_string(kMaxTableRecords) + "個までです";
+  std::size_t slotsUsed = (records + kRecordsPerSlot - 1) / kRecordsPerSlot;
+  if (slot < 0 || slot >= kMotionSlots ||
+      static_cast<std::size_t>(slot) + slotsUsed > static_cast<std::size_t>(kMotionSlots))
+    return "データが" + std::to_string(records) + "個あるため、" + slotCaption(slot) +
+           "からではM80を越えてしまいます。もっと前の場所を選択してください";
+  return std::nullopt;
+}
+
+bool writeMotion(TransferContext& c, int slot) {
+  const std::vector<MotionRecord>& records = c.state.records;
+  std::size_t n = records.size();
+  if (n == 0) return false;
+  if (auto why = motionDoesNotFit(slot, n)) {
+    c.ui.ShowMessageBox(kMsgError, kBtnOk, *why);
+    return false;
+  }
+  if (n > static_cast<std::size_t>(kRecordsPerSlot) &&
+      c.ui.ShowMessageBox(kMsgQuestion, kBtnYesNo, motionOverflowQuestion(slot, n)) != kIdYes)
+    return false;
+  int total = static_cast<int>(n);
+  for (int i = 0; i < total; ++i) {
+    PositionRecord record;
+    record.decode(records[static_cast<std::size_t>(i)]);
+    if (!c.link.CmdWritePositionRecord(StoredCopy, slot, i, record)) {
+      report(c, 0, 0);
+      return false;
+    }
+    c.ui.showStatus(std::to_string(i + 1) + kStatusRecordWritten);
+    report(c, i + 1, total);
+  }
+  report(c, 0, 0);
+  // The board keeps 24 mask bits and a 16-bit control value.
+  if (!c.link.UpdateTableEntry(slot, total, static_cast<long>(c.chart.Port & kMaskBits),
+                               c.chart.Ctrl & kControlBits, Bytes{}, c.chart.Name))
+    return false;
+  c.ui.showStatus(kStatusEntryWritten);
+  return true;
+}
+
+bool writeScenario(TransferContext& c, int scenario) {
+  if (scenario < 0 || scenario >= kScenarioSlots) return false;
+  std::size_t n = c.state.scenarioSteps.size();
+  if (n == 0) return false;
+  if (n > static_cast<std::size_t>(kMaxScenarioSteps)) {
+    if (c.ui.ShowMessageBox(kMsgQuestion, kBtnYesNo, scenarioOverflowQuestion()) != kIdYes)
+      return false;
+    n = kMaxScenarioSteps;
+  }
+  int total = static_cast<int>(n);
+  for (int i = 0; i < total; ++i) {
+    if (!c.link.CmdWriteScenarioStep(scenario, i, c.state.scenarioSteps[static_cast<size_t>(i)])) {
+      report(c, 0, 0);
+      return false;
+    }
+    c.ui.showStatus(std::to_string(i + 1) + kStatusRecordWritten);
+    report(c, i + 1, total);
+  }
+  report(c, 0, 0);
+  return c.link.UpdateTableEntry(kFirstScenarioSlot + scenario, total, kKeep, kKeep, Bytes{},
+                                 c.chart.Name);
+}
+
+bool writeChartToSlot(TransferContext& c, int slot) {
+  if (c.chart.Type == kScenarioChart) {
+    if (slot < 0 || slot >= kScenarioSlots) return false;
+    if (!convertScenario(c.chart, c.ui, c.state)) return false;
+    c.ui.showStatus(kStatusScenarioConverted);
+    if (!c.link.SetSleep(kSleepOn)) return false;
+    c.ui.showStatus(kStatusSleepOn);
+    if (!writeScenario(c, slot)) return false;
+  } else {
+    if (slot < 0 || slot >= kMotionSlots) return false;
+    if (!compileMotion(c.chart, c.ui, c.state)) return false;
+    c.ui.showStatus(kStatusAssembled);
+    // Refused before the board is touched: nothing is written for a motion that cannot fit.
+    if (auto why = motionDoesNotFit(slot, c.state.records.size())) {
+      c.ui.ShowMessageBox(kMsgError, kBtnOk, *why);
+      return false;
+    }
+    if (!c.link.SetSleep(kSleepOn)) return false;
+    c.ui.showStatus(kStatusSleepOn);
+    if (!writeMotion(c, slot)) return false;
+  }
+  if (!c.link.SetSleep(kSleepOff)) return false;
+  c.ui.showStatus(kStatusSleepOff);
+  c.ui.showStatus(kStatusWritten);
+  return true;
+}
+
+bool writeChartToBoard(TransferContext& c) {
+  c.state.lastChosenNumber = -1;
+  bool scenario = c.chart.Type == kScenarioChart;
+  auto slot = chooseSlot(c, kWriteTitle, kWriteLabel,
+                         scenario ? ChooserList::kScenarios : ChooserList::kMotions, -1);
+  if (!slot) return false;
+  return writeChartToSlot(c, *slot);
+}
+
+bool readSlotIntoChart(TransferContext& c, int k) {
+  if (k < 0 || k >= kTableSlots) return false;
+  if (!c.link.SetSleep(kSleepOn)) return false;
+  c.ui.showStatus(kStatusSleepOn);
+  c.state.clearListing();
+  c.state.clearDump();
+  std::vector<MotionRecord> records;
+  std::vector<std::uint8_t> steps;
+  bool scenario = k >= kFirstScenarioSlot;
+  bool ok = scenario ? readScenario(c, k - kFirstScenarioSlot, steps) : readMotion(c, k, records);
+  if (!ok) {
+    c.ui.showStatus(kStatusNoData);
+    c.link.SetSleep(kSleepOff);
+    if (c.redraw) c.redraw();
+    return false;
+  }
+  c.ui.showStatus(kStatusFetched);
+  // Rebuilding clears the chart but the header read from the entry stays.
+  std::string name = c.chart.Name;
+  std::uint32_t port = c.chart.Port;
+  std::int32_t ctrl = c.chart.Ctrl;
+  if (scenario) {
+    c.state.setReadScenario(steps);
+    TextWidthSource width = c.textWidth;
+    if (!width) width = [](const std::string& text) { return static_cast<int>(text.size()) * 7; };
+    rebuildScenarioChart(
+        c.chart, steps, [&c](int slot) { return boardEntryName(c.link, slot); }, width);
+  } else {
+    c.state.setReadMotion(records);
+    rebuildMotionChart(c.chart, records);
+  }
+  c.chart.Name = name;
+  c.chart.Port = port;
+  c.chart.Ctrl = ctrl;
+  bool woke = c.link.SetSleep(kSleepOff);
+  if (woke) {
+    c.ui.showStatus(kStatusSleepOff);
+    c.ui.showStatus(kStatusRead);
+  }
+  if (c.redraw) c.redraw();
+  return woke;
+}
+
+bool readChartFromBoard(TransferContext& c) {
+  c.state.lastChosenNumber = -1;
+  auto k = chooseSlot(c, kReadTitle, kReadLabel, ChooserList::kAll, -1);
+  if (!k) return false;
+  return readSlotIntoChart(c, *k);
+}
+
+bool deleteSlot(TransferContext& c, int k) {
+  if (k < 0 || k >= kTableSlots) return false;
+  if (c.ui.ShowMessageBox(kMsgQuestion, kBtnYesNo, kDeleteQuestion) != kIdYes) return false;
+  if (!c.link.DeleteTableEntry(k)) return false;
+  c.ui.showStatus(kStatusDeleted);
+  return true;
+}
+
+bool deleteFromBoard(TransferContext& c) {
+  c.state.lastChosenNumber = -1;
+  auto k = chooseSlot(c, kDeleteTitle, kDeleteLabel, ChooserList::kAll, -1);
+  if (!k) return false;
+  return deleteSlot(c, *k);
+}
+
+bool playOnBoard(TransferContext& c) {
+  auto k = chooseSlot(c, kPlayTitle, kPlayLabel, ChooserList::kAll, c.state.lastChosenNumber);
+  if (!k) return false;
+  if (!c.link.CmdPlay(*k)) return false;
+  c.ui.showStatus(kStatusPlaySent);
+  return true;
+}
+
+bool stopBoard(BoardLink& link) {
+  return link.CmdStop();
+}
+
+bool pauseBoard(BoardLink& link) {
+  return link.SetPause(kPauseToggle);
+}
+
+bool playSlotRequest(BoardLink& link, UserInterface& ui, std::uint32_t slot) {
+  if (slot >= static_cast<std::uint32_t>(kTableSlots)) return false;
+  if (!link.CmdPlay(static_cast<int>(slot))) return false;
+  ui.showStatus(kStatusPlaySent);
+  return true;
+}
+
+bool returnToHome(BoardLink& link, PositionRecord* sent) {
+  if (!link.SetSleep(kSleepOn)) return false;
+  if (!link.CmdStop()) return false;
+  Bytes home;
+  if (!link.CmdReadHomePosition(home)) return false;
+  PositionRecord record;
+  record.lead = kHomeSpeed;
+  if (!record.block.decode(home)) return false;
+  bool moved = link.CmdWritePositionRecord(WorkingCopy, 0, 0, record);
+  if (moved && sent) *sent = record;
+  // The pause is cleared and the board woken even when the pose did not go out, so that a
+  // single lost exchange does not leave the robot asleep.
+  if (!link.SetPause(kPauseClear)) return false;
+  if (!link.SetSleep(kSleepOff)) return false;
+  return moved;
+}
+
+}  // namespace pvrj
