@@ -71,9 +71,9 @@ bool compileMotion(const Chart& chart, UserInterface& ui, CompilerState& state) 
       r = encodeItemStep(chart.items[s.item]);
     else
       r = encodeCompareStep(chart.items[s.item], t);
-    listing += listingLine(chart, s, t);
-    listing += kLineEnd;
     rows.push_back(listingRow(chart, static_cast<int>(i), s, t));
+    listing += listingLine(rows.back());
+    listing += kLineEnd;
     dump.push_back(dumpRow(static_cast<int>(i), r));
     records.push_back(r);
   }

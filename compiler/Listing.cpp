@@ -20,19 +20,27 @@ std::string jumpOperand(const std::string& name, int targetStep) {
 }
 }  // namespace
 
-std::string listingLine(const Chart& chart, const Step& step, int targetStep) {
-  if (step.item == kStepJump) {
-    const std::string& x = chart.items[step.target].Name;
-    return std::string(",") + kJmpOp + ",\"" + jumpOperand(x, targetStep) + "\",\"" + kCommentLead +
-           x + kJumpComment + "\"";
+std::string listingLine(const ListingRow& row) {
+  auto quoted = [](const std::string& text) { return "\"" + text + "\""; };
+  std::string line;
+  line.reserve(row.label.size() + row.operand.size() + row.comment.size() + 12);
+  // Item steps carry their name as label; a parameter operand and the END's empty one stand bare.
+  const bool itemStep = row.operation == kPrmOp || row.operation == kCpjOp;
+  const bool bareOperand = row.operation == kPrmOp || row.operation == kEndOp;
+  if (itemStep) line += quoted(row.label);
+  line += ',';
+  line += row.operation;
+  line += ',';
+  line += bareOperand ? row.operand : quoted(row.operand);
+  if (row.operation != kPrmOp) {
+    line += ',';
+    line += quoted(row.comment);
   }
-  if (step.item == kStepEnd)
-    return std::string(",") + kEndOp + ",,\"" + kCommentLead + kEndComment + "\"";
-  const ChartItem& item = chart.items[step.item];
-  if (step.target == -1) return "\"" + item.Name + "\"," + kPrmOp + "," + parameterHex(item);
-  const std::string& x = chart.items[step.target].Name;
-  return "\"" + item.Name + "\"," + kCpjOp + ",\"" + x + "\",\"" + kCommentLead + x +
-         kBranchComment + "\"";
+  return line;
+}
+
+std::string listingLine(const Chart& chart, const Step& step, int targetStep) {
+  return listingLine(listingRow(chart, 0, step, targetStep));
 }
 
 ListingRow listingRow(const Chart& chart, int index, const Step& step, int targetStep) {

@@ -20,10 +20,14 @@ struct ListingRow {
   friend bool operator==(const ListingRow&, const ListingRow&) = default;
 };
 
-// The line of a step (without its CR LF); targetStep is the step its target was laid out at.
-std::string listingLine(const Chart& chart, const Step& step, int targetStep);
-// The table row of step index, its fields taken from the step rather than parsed from the line,
-// so that an item name holding a comma or a quote cannot shift the columns.
+// The table row of step index; targetStep is the step its target was laid out at. The fields come
+// from the step rather than from parsing the line, so a name holding a comma or a quote cannot
+// shift the columns.
 ListingRow listingRow(const Chart& chart, int index, const Step& step, int targetStep);
+// The listing line of a row (without its CR LF): label, operation, operand and comment joined by
+// commas, names and comments in quotes.
+std::string listingLine(const ListingRow& row);
+// The listing line of a step.
+std::string listingLine(const Chart& chart, const Step& step, int targetStep);
 
 }  // namespace pvrj

@@ -102,37 +102,49 @@ int recordTarget(const MotionRecord& record) {
   return previous.offset;
 }
 
-std::string parameterHex(const ChartItem& item) {
-  char buffer[4 * kChannelCount + 3];
-  int at = std::snprintf(buffer, sizeof buffer, "%.2x", item.PrmByte);
-  for (int ch = 0; ch < kChannelCount; ++ch)
-    at += std::snprintf(buffer + at, sizeof buffer - at, "%.4x", item.PrmWords[ch]);
-  return std::string(buffer, at);
+namespace {
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// Lower-case hex of a byte, as "%.2x" gives it; written by hand because the dump and the listing
+// format every byte of every record.
+void appendHexByte(std::string& out, std::uint8_t b) {
+  out += kHexDigits[b >> 4];
+  out += kHexDigits[b & 0x0F];
 }
 
-namespace {
 // Both dump forms share their fields: the record number, the lead byte and the 24 words; the
 // compiled form puts a blank before each field after the number, the read-back form after each.
 std::string formatDumpRow(int index, const MotionRecord& record, bool blankAfter) {
-  char field[16];
-  std::snprintf(field, sizeof field, "%.3d", index + 1);
-  std::string row = field;
+  char number[16];
+  std::snprintf(number, sizeof number, "%.3d", index + 1);
+  std::string row = number;
   row.reserve(row.size() + 4 + 5 * kChannelCount);
-  auto add = [&](const char* text) {
-    if (!blankAfter) row += ' ';
-    row += text;
-    if (blankAfter) row += ' ';
-  };
+  const char* before = blankAfter ? "" : " ";
+  const char* after = blankAfter ? " " : "";
   if (blankAfter) row += ' ';
-  std::snprintf(field, sizeof field, "%.2x", record[0]);
-  add(field);
+  row += before;
+  appendHexByte(row, record[0]);
+  row += after;
   for (int ch = 0; ch < kChannelCount; ++ch) {
-    std::snprintf(field, sizeof field, "%.2x%.2x", record[1 + 2 * ch], record[2 + 2 * ch]);
-    add(field);
+    row += before;
+    appendHexByte(row, record[1 + 2 * ch]);
+    appendHexByte(row, record[2 + 2 * ch]);
+    row += after;
   }
   return row;
 }
 }  // namespace
+
+std::string parameterHex(const ChartItem& item) {
+  std::string hex;
+  hex.reserve(2 + 4 * kChannelCount);
+  appendHexByte(hex, item.PrmByte);
+  for (std::uint16_t w : item.PrmWords) {
+    appendHexByte(hex, static_cast<std::uint8_t>(w >> 8));
+    appendHexByte(hex, static_cast<std::uint8_t>(w & 0xFF));
+  }
+  return hex;
+}
 
 std::string dumpRow(int index, const MotionRecord& record) {
   return formatDumpRow(index, record, false);

@@ -113,6 +113,29 @@ TEST(CompileExamples, ListingTableRowsHoldTheLineFields) {
   EXPECT_EQ(state.listingRows[2], (ListingRow{"2", "", "JMP", "POS1(0)", "; POS1にジャンプ"}));
 }
 
+TEST(CompileExamples, EmptyNamesStillGiveEveryColumn) {
+  Chart c = branchBackChart();
+  for (ChartItem& it : c.items) it.Name.clear();
+  FakeUserInterface ui;
+  CompilerState state;
+  ASSERT_TRUE(compileMotion(c, ui, state));
+  const std::vector<std::string> lines = listingLines(state.listing);
+  EXPECT_EQ(lines[0], "\"\",PRM,64" + repeat("0000", 24));
+  EXPECT_EQ(lines[2], "\"\",CPJ,\"\",\"; へ条件分岐\"");
+  EXPECT_EQ(state.listingRows[2], (ListingRow{"2", "", "CPJ", "", "; へ条件分岐"}));
+}
+
+TEST(CompileExamples, NamesWithCommasKeepTheirColumnsInTheTable) {
+  Chart c = branchBackChart();
+  c.items[0].Name = "a,\"b";
+  FakeUserInterface ui;
+  CompilerState state;
+  ASSERT_TRUE(compileMotion(c, ui, state));
+  EXPECT_EQ(listingLines(state.listing)[2], "\"CMP1\",CPJ,\"a,\"b\",\"; a,\"bへ条件分岐\"");
+  EXPECT_EQ(state.listingRows[2].operand, "a,\"b");
+  EXPECT_EQ(state.listingRows[0].label, "a,\"b");
+}
+
 TEST(CompileExamples, CompareToLaterStepFollowsAfterTheMainPath) {
   // POS1 -> CMP1 -> POS2 -> POS3; CMP1 branches to POS4, which is laid out after the END.
   Chart c;
