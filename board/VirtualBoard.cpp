@@ -195,6 +195,7 @@ std::optional<Micros> VirtualBoard::nextWake(Micros now) const {
   if (hungUp_) return next;
   if (!request_.empty() || awaitingRequest_) consider(lastRequestByte_ + kRequestGapTimeout);
   if (playNumber_ && !(live_.working.options & kOptPause)) consider(playNextStep_);
+  if (!playEndPending_.empty()) consider(lastInputAt_ + kReportQuietTime);
   if (live_.working.options & kOptReceiverStream) consider(nextReceiverReport_);
   if (live_.working.options & kOptAnalogStream) consider(nextAnalogReport_);
   return next;
@@ -228,6 +229,7 @@ void VirtualBoard::send(const std::vector<std::uint8_t>& bytes, Micros t, bool r
 }
 
 void VirtualBoard::processByte(std::uint8_t byte, Micros t) {
+  lastInputAt_ = t;
   if (!request_.empty()) {
     request_.push_back(byte);
     lastRequestByte_ = t;
@@ -540,6 +542,13 @@ void VirtualBoard::runTimers(Micros t) {
     stepPlay(playNextStep_);
   }
   if (!idle()) return;  // reports wait until the exchange is over
+  const bool quiet = t - lastInputAt_ >= kReportQuietTime;
+  if (!quiet) {
+    // Skipped stream reports are not made up later; the play-end report only waits.
+    if (nextReceiverReport_ <= t) nextReceiverReport_ = t + kReceiverReportPeriod;
+    if (nextAnalogReport_ <= t) nextAnalogReport_ = t + kAnalogReportPeriod;
+    return;
+  }
   if (!playEndPending_.empty()) emitPlayEnd(t);
   if ((live_.working.options & kOptReceiverStream) && nextReceiverReport_ <= t) {
     emitReceiverReport(t);

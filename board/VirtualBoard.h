@@ -25,6 +25,9 @@ inline constexpr Micros kRequestGapTimeout = 100'000;
 // Period of the receiver and analog reports while their stream bits are on.
 inline constexpr Micros kReceiverReportPeriod = 50'000;
 inline constexpr Micros kAnalogReportPeriod = 50'000;
+// Unprompted reports hold back while the PC has been talking this recently, so that a burst of
+// exchanges is not crossed by a report arriving between a purge and a reply.
+inline constexpr Micros kReportQuietTime = 20'000;
 // Simulated playing time of one record of a motion.
 inline constexpr Micros kPlayStepTime = 20'000;
 // A free servo moves a little every this often, as if a hand were posing it.
@@ -187,6 +190,7 @@ class VirtualBoard {
   std::vector<std::uint8_t> request_;
   std::size_t requestLength_ = 0;
   Micros lastRequestByte_ = 0;
+  Micros lastInputAt_ = -kReportQuietTime;
   bool awaitingRequest_ = false;  // a handshake was answered and its request has not come yet
   std::optional<Fault> currentFault_;
   std::map<std::uint64_t, Fault> faults_;

@@ -178,6 +178,26 @@ TEST_F(BoardBehaviourTest, ExchangesStayCleanWhileStreaming) {
   }
 }
 
+TEST_F(BoardBehaviourTest, ReportsHoldBackWhileThePcTalks) {
+  storeMotion(0, {uniformRecord(1, 0x2000), uniformRecord(1, 0xFFFF)});
+  setOptions(kOptReceiverStream | kOptPlayEndReport);
+  ASSERT_TRUE(write({0xF4, 0x05, 0}));
+  Bytes seen;
+  for (int i = 0; i < 40; ++i) {  // an exchange every 10 ms for 400 ms
+    port.advanceTime(10);
+    Bytes u = port.takeUnprompted();
+    seen.insert(seen.end(), u.begin(), u.end());
+    ASSERT_EQ(dataOf(exchange(port, {0xF1, 0x00}, 3), 2).size(), 2u);
+  }
+  EXPECT_TRUE(seen.empty());
+  EXPECT_FALSE(board.playing());  // the play ended meanwhile; its report waited
+  port.advanceTime(kReportQuietTime / 1000 + 1);
+  const Bytes after = port.takeUnprompted();
+  ASSERT_EQ(messages(after, 0xFF, kPlayEndLength).size(), 1u);
+  port.advanceTime(100);
+  EXPECT_FALSE(messages(port.takeUnprompted(), 0xFD, kReceiverLength).empty());
+}
+
 TEST_F(BoardBehaviourTest, FaultNoHandshakeAnswer) {
   board.injectFault(Fault::noHandshake());
   Reply r = exchange(port, {0xF1, 0x00}, 3);
