@@ -211,13 +211,20 @@ bool BoardLink::OpenBoardPort(PortOpener& opener, int k) {
     ui_.showStatus("シリアルポートを閉じました");
     return false;
   }
-  const std::string name = "COM" + std::to_string(k);
+  return openPort(opener, k, "COM" + std::to_string(k));
+}
+
+bool BoardLink::OpenNamedPort(PortOpener& opener, const std::string& name) {
+  return openPort(opener, 0, name);
+}
+
+bool BoardLink::openPort(PortOpener& opener, int k, const std::string& name) {
   if (onClearReceiveBuffer) onClearReceiveBuffer();
   try {
     opener.Close();
     port_.SetTimeOutReceive(kReceiveTimeOut);
     opener.Open(k);
-    // The board restarts on the DTR edge.
+    // A short DTR pulse; the line stays low while the port is in use.
     opener.SetDtr(true);
     opener.SetDtr(false);
     port_.PurgeReceive();

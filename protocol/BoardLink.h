@@ -90,6 +90,8 @@ class BoardLink {
   // Closes the port for k = 0 ("OFF"), else opens COMk; tells the outcome in the status line.
   // True when the port is open afterwards.
   bool OpenBoardPort(PortOpener& opener, int k);
+  // The same for a port known by another name (a device path); the status line uses the name.
+  bool OpenNamedPort(PortOpener& opener, const std::string& name);
 
   // The commands. Reading commands hand back the reply with its checksum byte last (except
   // CmdReadBoardInfo); names go out as CP932 bytes, given here as UTF-8 text.
@@ -157,6 +159,7 @@ class BoardLink {
   void runNoReply(Bytes packet);
   bool changeOption(BoardCopy copy, std::uint16_t bit, int mode, int setMode, int clearMode,
                     int toggleMode);
+  bool openPort(PortOpener& opener, int k, const std::string& name);
   bool writeEntryAndShow(int number, const TableEntryData& entry);
 
   friend class BusyGuard;
