@@ -170,6 +170,7 @@ void TCustomCommX::Open() {
 
     txWake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     rxWake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    readWake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     {
       std::lock_guard lock(rxMutex_);
       rxBuffer_.clear();
@@ -196,7 +197,7 @@ void TCustomCommX::Open() {
     } catch (const std::system_error&) {
       throw ECommError(kCommMsgTransThread);
     }
-    if (rxWake_ < 0) throw ECommError(kCommMsgReceiveThread);
+    if (rxWake_ < 0 || readWake_ < 0) throw ECommError(kCommMsgReceiveThread);
     try {
       receiveThread_ = std::thread(&TCustomCommX::receiveLoop, this);
     } catch (const std::system_error&) {
@@ -247,7 +248,6 @@ void TCustomCommX::closeDevice() {
     reads_.clear();
     rxBuffer_.clear();
   }
-  readDone_.notify_all();
 
   if (fd_ >= 0) {
     // A pseudo-terminal keeps its exclusive flag after we close; clear it for the next opener.
@@ -257,6 +257,7 @@ void TCustomCommX::closeDevice() {
   vanished_ = false;
   closeFd(txWake_);
   closeFd(rxWake_);
+  closeFd(readWake_);
   // Notifications still queued for the closed port are dropped when they run.
   ++generation_;
 }
@@ -751,7 +752,11 @@ long TCustomCommX::readInto(std::uint8_t* buffer, std::size_t count) {
   request.filled = take;
   if (request.filled == count || vanished_) return static_cast<long>(request.filled);
 
-  // From now on the receive thread hands arriving bytes straight to this read.
+  // From now on arriving bytes go straight to this read, whichever thread takes them from the
+  // device. The read watches the device itself, so a reply is picked up without waiting for the
+  // receive thread to be scheduled; the receive thread signals readWake_ when it completes the
+  // read first.
+  clearEvent(readWake_);
   reads_.push_back(&request);
   const std::uint64_t generation = generation_;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeOutReceive_));
@@ -759,11 +764,31 @@ long TCustomCommX::readInto(std::uint8_t* buffer, std::size_t count) {
   while (!finished()) {
     auto now = Clock::now();
     if (now >= deadline) break;
-    if (!waitHook_) {
-      readDone_.wait_until(lock, deadline, finished);
-      continue;
+    auto sliceEnd = waitHook_ ? std::min(deadline, now + kWaitHookInterval) : deadline;
+    lock.unlock();
+    auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(sliceEnd - now);
+    timespec ts{static_cast<time_t>(wait.count() / 1000000000),
+                static_cast<long>(wait.count() % 1000000000)};
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {readWake_, POLLIN, 0}};
+    int ready = ::ppoll(fds, 2, &ts, nullptr);
+    bool extra = false;
+    lock.lock();
+    if (ready > 0) {
+      if (fds[1].revents & POLLIN) clearEvent(readWake_);
+      bool alive = true;
+      if (fds[0].revents & POLLIN) {
+        alive = readAvailableLocked();
+        extra = !rxBuffer_.empty();
+      }
+      if (!alive || (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) vanished_ = true;
     }
-    if (readDone_.wait_until(lock, std::min(deadline, now + kWaitHookInterval), finished)) break;
+    if (extra) {
+      // Bytes beyond this read's count are unprompted data, as if the receive thread took them.
+      lock.unlock();
+      postData();
+      lock.lock();
+    }
+    if (finished() || !waitHook_ || Clock::now() < sliceEnd) continue;
     if (Clock::now() >= deadline) break;
     // The hook may close or even destroy the port: keep what is needed to notice.
     std::shared_ptr<AliveToken> alive = alive_;
@@ -795,7 +820,6 @@ void TCustomCommX::PurgeReceive() {
     rxBuffer_.clear();
     for (ReadRequest* r : reads_) r->aborted = true;
   }
-  readDone_.notify_all();
 }
 
 std::size_t TCustomCommX::InQueueCount() {
@@ -834,7 +858,7 @@ void TCustomCommX::deliverLocked(const std::uint8_t* data, std::size_t count) {
     count -= take;
     if (take > 0 && r.filled == r.count) completed = true;
   }
-  if (completed) readDone_.notify_all();
+  if (completed) signalEvent(readWake_);
   if (count == 0) return;
   std::size_t room = rxCapacity_ > rxBuffer_.size() ? rxCapacity_ - rxBuffer_.size() : 0;
   std::size_t keep = std::min(room, count);
@@ -847,7 +871,7 @@ void TCustomCommX::markVanished() {
     std::lock_guard lock(rxMutex_);
     vanished_ = true;
   }
-  readDone_.notify_all();
+  signalEvent(readWake_);
 }
 
 // The driver's totals of line errors and breaks; false where the device keeps none

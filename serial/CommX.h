@@ -242,8 +242,9 @@ class TCustomCommX : public BoardPort {
   std::function<void()> waitHook_;
 
   int fd_ = -1;
-  int txWake_ = -1;  // eventfd: purge and close wake the transmit thread out of a wait
-  int rxWake_ = -1;  // eventfd: close wakes the receive thread out of poll()
+  int txWake_ = -1;    // eventfd: purge and close wake the transmit thread out of a wait
+  int rxWake_ = -1;    // eventfd: close wakes the receive thread out of poll()
+  int readWake_ = -1;  // eventfd: a waiting Read learns that its bytes came or the device went
   std::thread transmitThread_;
   std::thread receiveThread_;
 
@@ -280,7 +281,6 @@ class TCustomCommX : public BoardPort {
   std::atomic<TCommFlowCtrls> flowShared_{cfcRtsCts};
 
   std::mutex rxMutex_;
-  std::condition_variable readDone_;
   std::deque<std::uint8_t> rxBuffer_;
   std::size_t rxCapacity_ = kMinReceiveCapacity;
   std::vector<ReadRequest*> reads_;  // active reads, innermost last: it is served first

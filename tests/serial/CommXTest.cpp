@@ -356,21 +356,29 @@ TEST_F(CommXTest, WriteAndReadRoundTrip) {
   EXPECT_EQ(port_->InQueueCount(), 0u);
 }
 
-TEST_F(CommXTest, LargeWriteArrivesWholeAndInOrderBehindEarlierBytes) {
+TEST_F(CommXTest, LargeWriteArrivesWholeAndInOrderBetweenSmallOnes) {
   openPort();
   const auto big = test::pattern(100000);
   std::vector<std::uint8_t> got;
-  std::thread reader([&] { got = pty_.read(big.size() + 5, 20s); });
+  // The other side starts late, so the queue fills and Write has to wait for room.
+  std::thread reader([&] {
+    std::this_thread::sleep_for(200ms);
+    got = pty_.read(big.size() + 10, 20s);
+  });
   int maxPending = 0;
   port_->SetWaitHook([&] { maxPending = std::max(maxPending, port_->PendingBuffers()); });
   ASSERT_TRUE(port_->WriteString("head:"));
   ASSERT_TRUE(
       port_->Write(reinterpret_cast<const char*>(big.data()), static_cast<int>(big.size())));
-  maxPending = std::max(maxPending, port_->PendingBuffers());
+  // More than the line holds is still queued, so this must wait its turn behind it.
+  EXPECT_GT(port_->PendingBuffers(), 0);
+  ASSERT_TRUE(port_->WriteString(":tail"));
   reader.join();
-  ASSERT_EQ(got.size(), big.size() + 5);
+  ASSERT_EQ(got.size(), big.size() + 10);
   EXPECT_EQ(std::string(got.begin(), got.begin() + 5), "head:");
   EXPECT_TRUE(std::equal(big.begin(), big.end(), got.begin() + 5));
+  EXPECT_EQ(std::string(got.end() - 5, got.end()), ":tail");
+  EXPECT_GT(maxPending, 0);
   EXPECT_LE(maxPending, kMaxQueuedPieces);
 }
 
@@ -543,6 +551,21 @@ TEST_F(CommXTest, WaitHookRunsWhileReadWaitsAndCanHandleEvents) {
   EXPECT_EQ(readString(3), "");
   EXPECT_GE(calls, 5);  // every few milliseconds
   EXPECT_LE(calls, 100 / kWaitHookInterval.count() + 2);
+}
+
+TEST_F(CommXTest, ReadNestedInTheWaitHookIsServedFirst) {
+  openPort();
+  port_->SetTimeOutReceive(2000);
+  std::string inner;
+  bool nested = false;
+  port_->SetWaitHook([&] {
+    if (nested) return;
+    nested = true;
+    pty_.write(std::string("abcdef"));
+    inner = readString(2);
+  });
+  EXPECT_EQ(readString(4), "cdef");
+  EXPECT_EQ(inner, "ab");
 }
 
 TEST_F(CommXTest, ClosingFromTheWaitHookEndsTheReadWithMinusOne) {
