@@ -2,7 +2,6 @@
 #include "board/VirtualBoardPort.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace pvrj::board {
 
@@ -28,7 +27,7 @@ std::size_t VirtualBoardPort::Read(std::uint8_t* buffer, std::size_t count) {
   for (;;) {
     board_->advance(now_);
     const std::vector<std::uint8_t> bytes = board_->takeOutput(now_, count - got);
-    std::memcpy(buffer + got, bytes.data(), bytes.size());
+    std::copy(bytes.begin(), bytes.end(), buffer + got);
     got += bytes.size();
     if (got == count || board_->hungUp()) return got;
     const std::optional<Micros> next = board_->nextWake(now_);
