@@ -6,9 +6,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #define PVRJ_BOARD_EXE PVRJ_BINARY_DIR "/board/pvrj-board"
 #include "protocol/BoardLink.h"
@@ -27,9 +29,17 @@ const std::uint8_t kHandshake[] = {0x0D};
 const std::uint8_t kReadOptions[] = {0xF1, 0x00, 0xF1};
 constexpr std::size_t kReplyLength = 3;
 
-// Seconds per exchange of each loop, for the comparison printed at the end.
-double gLinkSeconds = 0;
-double gReferenceSeconds = 0;
+constexpr int kRepetitions = 5;
+
+// Seconds per exchange of each run of each loop, for the comparison printed at the end.
+std::vector<double> gLinkSeconds;
+std::vector<double> gReferenceSeconds;
+
+double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
 
 test::BoardProcess& board() {
   static test::BoardProcess process;
@@ -61,7 +71,7 @@ void BM_LinkReadOptions(benchmark::State& state) {
     benchmark::DoNotOptimize(word);
   }
   std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  gLinkSeconds = took.count() / static_cast<double>(state.iterations());
+  gLinkSeconds.push_back(took.count() / static_cast<double>(state.iterations()));
   comm.Close();
 }
 
@@ -111,12 +121,18 @@ void BM_ReferenceReadOptions(benchmark::State& state) {
     benchmark::DoNotOptimize(buffer);
   }
   std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  gReferenceSeconds = took.count() / static_cast<double>(state.iterations());
+  gReferenceSeconds.push_back(took.count() / static_cast<double>(state.iterations()));
   ::close(fd);
 }
 
-BENCHMARK(BM_ReferenceReadOptions)->Iterations(kExchanges)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_LinkReadOptions)->Iterations(kExchanges)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReferenceReadOptions)
+    ->Iterations(kExchanges)
+    ->Repetitions(kRepetitions)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LinkReadOptions)
+    ->Iterations(kExchanges)
+    ->Repetitions(kRepetitions)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
@@ -125,10 +141,13 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (gLinkSeconds > 0 && gReferenceSeconds > 0) {
-    std::printf("per exchange: link %.1f us, reference %.1f us, added %.1f us, ratio %.2f\n",
-                gLinkSeconds * 1e6, gReferenceSeconds * 1e6,
-                (gLinkSeconds - gReferenceSeconds) * 1e6, gLinkSeconds / gReferenceSeconds);
+  const double link = median(gLinkSeconds);
+  const double reference = median(gReferenceSeconds);
+  if (link > 0 && reference > 0) {
+    std::printf(
+        "median per exchange of %d runs: link %.1f us, reference %.1f us, added %.1f us, "
+        "ratio %.2f\n",
+        kRepetitions, link * 1e6, reference * 1e6, (link - reference) * 1e6, link / reference);
   }
   return 0;
 }
