@@ -76,9 +76,14 @@ Status PtyServer::open() {
 }
 
 void PtyServer::requestStop() {
-  const char byte = 1;
   if (stopWrite_) {
-    [[maybe_unused]] ssize_t n = ::write(stopWrite_.get(), &byte, 1);
+    [[maybe_unused]] ssize_t n = ::write(stopWrite_.get(), &kStopByte, 1);
+  }
+}
+
+void PtyServer::requestPowerCycle() {
+  if (stopWrite_) {
+    [[maybe_unused]] ssize_t n = ::write(stopWrite_.get(), &kPowerCycleByte, 1);
   }
 }
 
@@ -144,7 +149,20 @@ Status PtyServer::serve() {
       if (errno == EINTR) continue;
       return Status::failure(errnoText("poll"));
     }
-    if (fds[1].revents & POLLIN) return Status::success();
+    if (fds[1].revents & POLLIN) {
+      char requests[16];
+      const ssize_t n = ::read(stopRead_.get(), requests, sizeof requests);
+      bool stop = false;
+      for (ssize_t i = 0; i < n; ++i) {
+        if (requests[i] == kPowerCycleByte) {
+          board_.powerCycle();
+        } else {
+          stop = true;
+        }
+      }
+      if (stop) return Status::success();
+      continue;
+    }
     if (fds[0].revents & POLLIN) {
       const ssize_t n = ::read(master_.get(), buffer, sizeof buffer);
       if (n > 0) {

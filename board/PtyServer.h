@@ -52,8 +52,13 @@ class PtyServer {
   const std::string& devicePath() const { return devicePath_; }
   // The descriptor a signal handler writes one byte to, to end serve().
   int stopDescriptor() const { return stopWrite_.get(); }
+  // What a signal handler writes to stopDescriptor().
+  static constexpr char kStopByte = 1;
+  static constexpr char kPowerCycleByte = 2;
   // Thread- and signal-safe.
   void requestStop();
+  // Switches the board off and on again (its memory stays); thread- and signal-safe.
+  void requestPowerCycle();
   // Called with the board's memory when it should be saved (after changes settle).
   void setStateSaver(std::function<void()> saver) { saver_ = std::move(saver); }
   // Serves until requestStop() or until the board hangs up (then the device is closed, and

@@ -14,10 +14,11 @@ namespace {
 
 volatile std::sig_atomic_t gStopFd = -1;
 
-extern "C" void onStopSignal(int) {
+extern "C" void onSignal(int sig) {
   const int saved = errno;
   if (gStopFd >= 0) {
-    const char byte = 1;
+    const char byte =
+        sig == SIGHUP ? pvrj::board::PtyServer::kPowerCycleByte : pvrj::board::PtyServer::kStopByte;
     [[maybe_unused]] ssize_t n = ::write(gStopFd, &byte, 1);
   }
   errno = saved;
@@ -37,7 +38,8 @@ void usage(std::FILE* to) {
       "  --pace          pass bytes at the line rate of 115200 bit/s\n"
       "  --fault E:KIND  misbehave at exchange E (1 = first handshake); KIND is noanswer,\n"
       "                  short:K, checksum, garbage[:HEX], delay:MS or hangup\n"
-      "Ends on SIGINT or SIGTERM: removes the link, saves the state, exits 0.\n",
+      "SIGHUP switches the board off and on (its memory stays), which enters or leaves the\n"
+      "servo-bus mode. SIGINT or SIGTERM ends it: the link is removed, the state saved.\n",
       to);
 }
 
@@ -127,10 +129,11 @@ int main(int argc, char** argv) {
 
   gStopFd = server.stopDescriptor();
   struct sigaction sa {};
-  sa.sa_handler = onStopSignal;
+  sa.sa_handler = onSignal;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
   if (comPort != 0) {

@@ -242,6 +242,34 @@ TEST_F(PtyBoardTest, StateFileKeepsTheMemoryBetweenRuns) {
   EXPECT_EQ(board.waitExit(), 0);
 }
 
+TEST_F(PtyBoardTest, StateIsSavedSoonAfterAChangeAndSighupPowerCycles) {
+  const std::string state = (dir / "board.state").string();
+  {
+    BoardProcess board({"--device-only", "--state", state}, dir.string());
+    Device pc(board.readLine());
+    ASSERT_TRUE(pc.ok());
+    ASSERT_TRUE(acked(pc.exchange({0xF2, 0x03, 0x40, 0x00}, 1)));  // stored: servo-bus mode
+    EXPECT_EQ(dataOf(pc.exchange({0xF1, 0x00}, 3), 2), (Bytes{0x00, 0x00}));
+    board.signal(SIGHUP);
+    Bytes working;
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (working != Bytes{0x40, 0x00} && Clock::now() < deadline) {
+      working = dataOf(pc.exchange({0xF1, 0x00}, 3), 2);
+    }
+    EXPECT_EQ(working, (Bytes{0x40, 0x00}));
+    // The state reaches the file without an orderly end.
+    const auto saveDeadline = Clock::now() + std::chrono::seconds(5);
+    while (!std::filesystem::exists(state) && Clock::now() < saveDeadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    board.signal(SIGKILL);
+    board.waitExit();
+  }
+  Result<BoardMemory> m = loadMemory(state);
+  ASSERT_TRUE(m.ok()) << m.message();
+  EXPECT_EQ(m.value().stored.options, 0x4000);
+}
+
 TEST_F(PtyBoardTest, DamagedStateFileAndBadOptionsAreRefused) {
   const std::string state = (dir / "bad.state").string();
   std::ofstream(state) << "not a state file";
