@@ -1,0 +1,483 @@
+// The editor's main window: tool bars, status line, chart canvas, settings
+// file, keys and quitting.
+#include "app/Main_u.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/ChartCanvas.h"
+#include "chart/ChartEditor.h"
+#include "chart/ChartFile.h"
+#include "common/SettingsFolder.h"
+
+namespace pvrj {
+
+namespace {
+
+const QString kChartFilter = QStringLiteral("VLBファイル (*.VLB)");
+const QString kAllFilter = QStringLiteral("全てのファイルを表示する (*.*)");
+const char* const kQuitQuestion = "終了して構いませんでしょうか？";
+constexpr int kPanelWidths[3] = {100, 100, 50};
+constexpr int kListColumns = 5;
+
+Qt::KeyboardModifiers significant(Qt::KeyboardModifiers m) {
+  return m & ~Qt::KeypadModifier;  // the keypad's Delete is still Delete
+}
+
+}  // namespace
+
+TPivora3::TPivora3(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("Pivora3"));
+  buildToolBars();
+  buildPages();
+  buildStatusBar();
+  ui_.attach(this, Edit2, panels_[1]);
+  qApp->installEventFilter(this);
+
+  // 1. Settings: grid, grid steps and port, then written back once.
+  readSettings();
+  writeSettings();
+  // 2. The port chosen there.  (Board link wiring joins here.)
+  // 3. Chart header defaults.
+  chart_.Name = kDefaultChartName;
+  chart_.Port = kAllChannels;
+  chart_.Ctrl = kDefaultCtrl;
+  // 4. Files dropped onto the window.
+  setAcceptDrops(true);
+  // 5. Caption.
+  setWindowTitle(QString::fromUtf8(kAppTitle));
+  // 6. Editing state: select tool, no start item.
+  Image1->editor().setToolMode(kToolSelect);
+  SelectBtn->setChecked(true);
+  chart_.Start = -1;
+  // 7. Client area.
+  resize(kClientWidth, kClientHeight);
+  // 9. Canvas size. The stored grid steps stay in force (see readSettings).
+  Image1->setCanvasSize(kCanvasWidth, kCanvasHeight);
+  // 10. Empty chart and receive buffer.
+  chart_.clear();
+  receiveBuffer_.clear();
+  updateEditCaption();
+  // 11. A chart named on the command line.
+  if (!arguments.isEmpty() && !arguments.first().isEmpty()) {
+    chart_.clear();
+    openChart(arguments.first().toStdString());
+  }
+  Image1->redraw();
+}
+
+TPivora3::~TPivora3() {
+  qApp->removeEventFilter(this);
+  if (!shutDown_) shutdown();
+}
+
+QAction* TPivora3::addButton(QToolBar* bar, const char* name, const QString& glyph,
+                             const QString& hint) {
+  QAction* action = bar->addAction(glyph);
+  action->setObjectName(QString::fromLatin1(name));
+  action->setToolTip(hint);
+  action->setStatusTip(hint);
+  if (QWidget* button = bar->widgetForAction(action)) button->setObjectName(action->objectName());
+  return action;
+}
+
+void TPivora3::buildToolBars() {
+  auto makeBar = [this](const char* name, const QString& title) {
+    QToolBar* bar = addToolBar(title);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setMovable(true);
+    bar->setFloatable(true);
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return bar;
+  };
+
+  ToolBar1 = makeBar("ToolBar1", QStringLiteral("FILE"));
+  OpenBtn = addButton(ToolBar1, "OpenBtn", QStringLiteral("開く"), QStringLiteral("ロードボタン"));
+  SaveBtn = addButton(ToolBar1, "SaveBtn", QStringLiteral("保存"), QStringLiteral("セーブボタン"));
+  FormBtn =
+      addButton(ToolBar1, "FormBtn", QStringLiteral("環境"), QStringLiteral("環境設定ボタン"));
+  InfoBtn = addButton(ToolBar1, "InfoBtn", QStringLiteral("情報"),
+                      QStringLiteral("インフォメーションボタン"));
+  ExitBtn = addButton(ToolBar1, "ExitBtn", QStringLiteral("終了"), QStringLiteral("終了ボタン"));
+  connect(OpenBtn, &QAction::triggered, this, &TPivora3::OpenBtnClick);
+  connect(SaveBtn, &QAction::triggered, this, &TPivora3::SaveBtnClick);
+  connect(ExitBtn, &QAction::triggered, this, &TPivora3::ExitBtnClick);
+
+  PartsMenu = makeBar("PartsMenu", QStringLiteral("PARTS"));
+  ToolGroup = new QActionGroup(this);
+  ToolGroup->setObjectName(QStringLiteral("ToolGroup"));
+  ToolGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+  auto tool = [this](const char* name, const QString& glyph, const QString& hint, int tag) {
+    QAction* a = addButton(PartsMenu, name, glyph, hint);
+    a->setCheckable(true);
+    a->setData(tag);
+    ToolGroup->addAction(a);
+    connect(a, &QAction::triggered, this, [this, tag] { ToolBtnClick(tag); });
+    return a;
+  };
+  SelectBtn = tool("SelectBtn", QStringLiteral("選択"), QStringLiteral("選択ボタン"), kToolSelect);
+  GridSw = new QCheckBox(QStringLiteral("GRID"), PartsMenu);
+  GridSw->setObjectName(QStringLiteral("GridSw"));
+  GridSw->setToolTip(QStringLiteral("グリッドスイッチ"));
+  PartsMenu->addWidget(GridSw);
+  connect(GridSw, &QCheckBox::clicked, this, &TPivora3::GridSwClick);
+  SetStartBtn =
+      tool("SetStartBtn", QStringLiteral("始点"), QStringLiteral("始点配置ボタン"), kToolStart);
+  SetItem1Btn =
+      tool("SetItem1Btn", QStringLiteral("POS"), QStringLiteral("ポジション配置ボタン"), kToolPos);
+  SetItem2Btn =
+      tool("SetItem2Btn", QStringLiteral("SET"), QStringLiteral("設定値配置ボタン"), kToolSet);
+  SetItem3Btn =
+      tool("SetItem3Btn", QStringLiteral("CMP"), QStringLiteral("分岐配置ボタン"), kToolCmp);
+  Link1Btn =
+      tool("Link1Btn", QStringLiteral("接続線"), QStringLiteral("接続配線ボタン"), kToolConnection);
+  Link2Btn =
+      tool("Link2Btn", QStringLiteral("分岐線"), QStringLiteral("分岐配線ボタン"), kToolBranch);
+  CompileBtn = addButton(PartsMenu, "CompileBtn", QStringLiteral("コンパイル"),
+                         QStringLiteral("コンパイルボタン"));
+
+  CommandMenu = makeBar("CommandMenu", QStringLiteral("Commad"));
+  HomePosBtn = addButton(CommandMenu, "HomePosBtn", QStringLiteral("ホーム"),
+                         QStringLiteral("ホームポジションボタン"));
+  MotWriteBtn =
+      addButton(CommandMenu, "MotWriteBtn", QStringLiteral("書込"), QStringLiteral("書込ボタン"));
+  MotReadBtn =
+      addButton(CommandMenu, "MotReadBtn", QStringLiteral("読込"), QStringLiteral("読込ボタン"));
+  MotDelBtn =
+      addButton(CommandMenu, "MotDelBtn", QStringLiteral("消去"), QStringLiteral("消去ボタン"));
+  MotStpBtn =
+      addButton(CommandMenu, "MotStpBtn", QStringLiteral("■"), QStringLiteral("停止ボタン"));
+  SpeedButton1 = addButton(CommandMenu, "SpeedButton1", QStringLiteral("❚❚"),
+                           QStringLiteral("一時停止ボタン"));
+  MotRunBtn =
+      addButton(CommandMenu, "MotRunBtn", QStringLiteral("▶"), QStringLiteral("再生ボタン"));
+
+  ToolsMenu = makeBar("ToolsMenu", QStringLiteral("Tools"));
+  HomeBtn =
+      addButton(ToolsMenu, "HomeBtn", QStringLiteral("トリム"), QStringLiteral("トリム調整ボタン"));
+  OptionBtn = addButton(ToolsMenu, "OptionBtn", QStringLiteral("オプション"),
+                        QStringLiteral("オプションボタン"));
+  AdBtn =
+      addButton(ToolsMenu, "AdBtn", QStringLiteral("アナログ"), QStringLiteral("アナログボタン"));
+  QVSBtn = addButton(ToolsMenu, "QVSBtn", QStringLiteral("ＱＶＳ"), QStringLiteral("ＱＶＳボタン"));
+  OptionMenu3 =
+      addButton(ToolsMenu, "OptionMenu3", QStringLiteral("受信機"), QStringLiteral("受信機ボタン"));
+  TableBtn = addButton(ToolsMenu, "TableBtn", QStringLiteral("テーブル"),
+                       QStringLiteral("テーブルボタン"));
+
+  CommMenu = makeBar("CommMenu", QStringLiteral("COMM"));
+  Sync = new QCheckBox(QStringLiteral("SYNC"), CommMenu);
+  Sync->setObjectName(QStringLiteral("Sync"));
+  Sync->setToolTip(QStringLiteral("シンクロスイッチ"));
+  CommMenu->addWidget(Sync);
+  CommPort = new QComboBox(CommMenu);
+  CommPort->setObjectName(QStringLiteral("CommPort"));
+  CommPort->setToolTip(QStringLiteral("シリアルポートメニュー"));
+  CommPort->addItem(QStringLiteral("OFF"));
+  for (int n = 1; n <= kMaxComPort; ++n) CommPort->addItem(QStringLiteral("COM%1").arg(n));
+  CommPort->setCurrentIndex(0);
+  CommMenu->addWidget(CommPort);
+  // Choosing from the list, even the port already chosen, reopens it.
+  connect(CommPort, &QComboBox::activated, this, &TPivora3::CommPortCloseUp);
+
+  addToolBarBreak();
+  StatusMenu = makeBar("StatusMenu", QStringLiteral("STATUS"));
+  Edit2 = new QLineEdit(StatusMenu);
+  Edit2->setObjectName(QStringLiteral("Edit2"));
+  Edit2->setToolTip(QStringLiteral("ステータス"));
+  Edit2->setReadOnly(true);
+  Edit2->setFocusPolicy(Qt::NoFocus);
+  Edit2->setStyleSheet(
+      QStringLiteral("QLineEdit { color: lime; background-color: navy; font-weight: bold; }"));
+  StatusMenu->addWidget(Edit2);
+}
+
+void TPivora3::buildPages() {
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+
+  Sheet1 = new QWidget;
+  Sheet1->setObjectName(QStringLiteral("Sheet1"));
+  ScrollBox1 = new QScrollArea(Sheet1);
+  ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+  ScrollBox1->setWidgetResizable(false);
+  ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Image1 = new ChartCanvas(chart_, ui_, ScrollBox1);
+  Image1->setObjectName(QStringLiteral("Image1"));
+  ScrollBox1->setWidget(Image1);
+  auto* sheet1Layout = new QVBoxLayout(Sheet1);
+  sheet1Layout->setContentsMargins(0, 0, 0, 0);
+  sheet1Layout->addWidget(ScrollBox1);
+  connect(Image1, &ChartCanvas::mousePositionChanged, this, &TPivora3::Image1MouseMoved);
+  connect(Image1, &ChartCanvas::toolModeChanged, this, &TPivora3::Image1ToolModeChanged);
+
+  Sheet2 = new QWidget;
+  Sheet2->setObjectName(QStringLiteral("Sheet2"));
+  Vlb = new QListWidget(Sheet2);
+  Vlb->setObjectName(QStringLiteral("Vlb"));
+  Vlb->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  Vlb->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  auto* sheet2Layout = new QVBoxLayout(Sheet2);
+  sheet2Layout->setContentsMargins(0, 0, 0, 0);
+  sheet2Layout->addWidget(Vlb);
+
+  // The listing lives on a tab the user never sees; the compiler fills it.
+  Sheet3 = new QWidget;
+  Sheet3->setObjectName(QStringLiteral("Sheet3"));
+  List = new QTreeWidget(Sheet3);
+  List->setObjectName(QStringLiteral("List"));
+  List->setColumnCount(kListColumns);
+  List->setRootIsDecorated(false);
+  List->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  auto* sheet3Layout = new QVBoxLayout(Sheet3);
+  sheet3Layout->setContentsMargins(0, 0, 0, 0);
+  sheet3Layout->addWidget(List);
+
+  PageControl1->addTab(Sheet1, QString());
+  PageControl1->addTab(Sheet2, QStringLiteral("LIST"));
+  const int hidden = PageControl1->addTab(Sheet3, QStringLiteral("LISTING"));
+  PageControl1->setTabVisible(hidden, false);
+  setCentralWidget(PageControl1);
+}
+
+void TPivora3::buildStatusBar() {
+  StaBar = new QStatusBar(this);
+  StaBar->setObjectName(QStringLiteral("StaBar"));
+  StaBar->setSizeGripEnabled(true);
+  for (int i = 0; i < 3; ++i) {
+    panels_[i] = new QLabel(StaBar);
+    panels_[i]->setObjectName(QStringLiteral("StaBarPanel%1").arg(i));
+    panels_[i]->setFixedWidth(kPanelWidths[i]);
+    panels_[i]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    StaBar->addWidget(panels_[i]);
+  }
+  setStatusBar(StaBar);
+}
+
+std::string TPivora3::settingsPath() const {
+  return mainSettingsPath(settingsFolder());
+}
+
+void TPivora3::readSettings() {
+  settings_ = readMainSettings(settingsPath());
+  GridSw->setChecked(settings_.grid);
+  // The stored steps hold for the whole run; they are not overridden by a fixed
+  // 10 x 10.
+  Image1->editor().setGrid(settings_.grid, settings_.gridWidth, settings_.gridHeight);
+  CommPort->setCurrentIndex(settings_.commPort);
+}
+
+bool TPivora3::writeSettings() {
+  settings_.grid = GridSw->isChecked();
+  settings_.gridWidth = Image1->editor().gridStepX();
+  settings_.gridHeight = Image1->editor().gridStepY();
+  settings_.commPort = std::max(CommPort->currentIndex(), 0);
+  return writeMainSettings(settingsPath(), settings_);
+}
+
+void TPivora3::showStatus(const std::string& message) {
+  ui_.showStatus(message);
+}
+
+QString TPivora3::panelText(int panel) const {
+  return panel >= 0 && panel < 3 ? panels_[panel]->text() : QString();
+}
+
+void TPivora3::updateEditCaption() {
+  PageControl1->setTabText(0, QStringLiteral("EDIT ") + QString::fromStdString(chart_.Name));
+}
+
+void TPivora3::openChart(const std::string& path) {
+  const ClientArea before = client_;
+  const OpenOutcome outcome = openFile(chart_, client_, path, ui_);
+  if (client_.width != before.width || client_.height != before.height) {
+    // A chart wider or taller than the canvas widens the window to hold it.
+    resize(std::max(width(), client_.width), std::max(height(), client_.height));
+  }
+  // The reader sizes the chart's canvas from the client area.
+  if (outcome.opened) Image1->setCanvasSize(chart_.Width, chart_.Height);
+  updateEditCaption();
+  Image1->redraw();
+}
+
+void TPivora3::hideOnActivation(QWidget* window) {
+  hiddenOnActivation_.emplace_back(window);
+}
+
+QString TPivora3::askChartPath(bool save, QString* selectedFilter) {
+  QFileDialog dialog(this);
+  dialog.setObjectName(save ? QStringLiteral("SaveDialog") : QStringLiteral("OpenDialog"));
+  // The toolkit's own dialog matches "*.VLB" without regard to case, so "wave.vlb" shows too.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setNameFilters({kChartFilter, kAllFilter});
+  dialog.selectNameFilter(kChartFilter);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  // Overwriting is asked about after the chart filter has fixed the extension.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (execModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  if (selectedFilter) *selectedFilter = dialog.selectedNameFilter();
+  return dialog.selectedFiles().first();
+}
+
+void TPivora3::OpenBtnClick() {
+  // The click that closes the file dialog must not reach the canvas.
+  Image1->editor().setToolMode(kToolIgnoreNext);
+  const QString path = askChartPath(false, nullptr);
+  if (path.isEmpty()) return;
+  openChart(path.toStdString());
+}
+
+void TPivora3::SaveBtnClick() {
+  QString filter;
+  const QString chosen = askChartPath(true, &filter);
+  if (chosen.isEmpty()) return;
+  const bool chartFilter = filter == kChartFilter;
+  // Asked about the file really written: "walk" becomes "walk.VLB" under the chart filter.
+  const std::string path = chartSavePath(chosen.toStdString(), chartFilter);
+  const QString shown = QString::fromStdString(path);
+  const QString question =
+      QFileInfo::exists(shown)
+          ? QStringLiteral("%1 は既に存在します。\n上書きしますか？").arg(shown)
+          : QStringLiteral("%1 は存在しません。\n作成しますか？").arg(shown);
+  if (ShowMessageBox(kMsgQuestion, kBtnYesNo, question.toStdString(), this) != kIdYes) return;
+  saveChart(chart_, path, false, ui_);
+}
+
+void TPivora3::ExitBtnClick() {
+  close();
+}
+
+void TPivora3::ToolBtnClick(int tag) {
+  if (QAction* button = toolButton(tag)) button->setChecked(true);
+  Image1->editor().setToolMode(tag);
+  Image1->redraw();
+}
+
+QAction* TPivora3::toolButton(int tag) const {
+  for (QAction* a : ToolGroup->actions()) {
+    if (a->data().toInt() == tag) return a;
+  }
+  return nullptr;
+}
+
+void TPivora3::GridSwClick() {
+  ChartEditor& editor = Image1->editor();
+  editor.setGrid(GridSw->isChecked(), editor.gridStepX(), editor.gridStepY());
+}
+
+void TPivora3::CommPortCloseUp() {
+  // The board link opens the chosen port here once it is wired in.
+}
+
+void TPivora3::Image1MouseMoved(int x, int y) {
+  panels_[0]->setText(QStringLiteral("X = %1  Y = %2").arg(x).arg(y));
+}
+
+void TPivora3::Image1ToolModeChanged(int mode) {
+  if (QAction* button = toolButton(mode)) button->setChecked(true);
+}
+
+bool TPivora3::handleKey(int key, Qt::KeyboardModifiers modifiers) {
+  ChartEditor& editor = Image1->editor();
+  const Qt::KeyboardModifiers mods = significant(modifiers);
+  if (mods == Qt::NoModifier && key == Qt::Key_Escape) {
+    editor.escapeKey();
+    SelectBtn->setChecked(true);
+  } else if (mods == Qt::NoModifier && key == Qt::Key_Delete) {
+    if (editor.toolMode() == kToolSelect) editor.deleteKey();
+  } else if (mods == Qt::ControlModifier && key == Qt::Key_C) {
+    editor.copy();
+  } else if (mods == Qt::ControlModifier && key == Qt::Key_V) {
+    editor.paste();
+  }
+  if (mods != Qt::NoModifier && mods != Qt::ControlModifier) return false;
+  Image1->redraw();
+  return true;
+}
+
+bool TPivora3::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyRelease) {
+    lastKey_ = nullptr;
+  } else if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+             static_cast<QWidget*>(watched)->window() == this) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    // An unaccepted key climbs the parent chain and passes this filter once per
+    // widget.
+    const bool seen =
+        event == lastKey_ && key->key() == lastKeyCode_ && key->timestamp() == lastKeyTime_;
+    if (!seen) {
+      lastKey_ = event;
+      lastKeyCode_ = key->key();
+      lastKeyTime_ = key->timestamp();
+      handleKey(key->key(), key->modifiers());
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TPivora3::closeEvent(QCloseEvent* event) {
+  if (shutDown_) {
+    event->accept();
+    return;
+  }
+  if (ShowMessageBox(kMsgQuestion, kBtnYesNo, kQuitQuestion, this) != kIdYes) {
+    event->ignore();
+    return;
+  }
+  shutdown();
+  event->accept();
+}
+
+void TPivora3::shutdown() {
+  shutDown_ = true;
+  writeSettings();
+  // The port closes here, stopping its threads.
+  QCoreApplication::processEvents();
+}
+
+void TPivora3::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    for (const QPointer<QWidget>& w : hiddenOnActivation_) {
+      if (w && w->isVisible()) w->hide();
+    }
+  }
+  QMainWindow::changeEvent(event);
+}
+
+void TPivora3::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TPivora3::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+  event->acceptProposedAction();
+  // The whole path: a path cut short would name another file.
+  openChart(urls.first().toLocalFile().toStdString());
+}
+
+}  // namespace pvrj

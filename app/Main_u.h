@@ -1,0 +1,157 @@
+// The editor's main window: tool bars, status line, chart canvas, settings file, keys and quitting.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MessageDialog_u.h"
+#include "app/Settings.h"
+#include "chart/Chart.h"
+#include "chart/ChartFile.h"
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QScrollArea;
+class QStatusBar;
+class QTabWidget;
+class QToolBar;
+class QTreeWidget;
+
+namespace pvrj {
+
+class ChartCanvas;
+
+inline constexpr int kClientWidth = 650;
+inline constexpr int kClientHeight = 580;
+inline constexpr int kCanvasWidth = 640;
+inline constexpr int kCanvasHeight = 480;
+inline constexpr int kBoardRetryCount = 5;
+
+class TPivora3 : public QMainWindow {
+  Q_OBJECT
+ public:
+  // arguments: the program's arguments after its name; the first names a chart to open.
+  explicit TPivora3(const QStringList& arguments = {}, QWidget* parent = nullptr);
+  ~TPivora3() override;
+
+  Chart& chart() { return chart_; }
+  UserInterface& ui() { return ui_; }
+  // The settings file "PVR3J.ini" in the settings folder.
+  std::string settingsPath() const;
+  const MainSettings& settings() const { return settings_; }
+
+  // "hh:mm:ss> message" in the status line.
+  void showStatus(const std::string& message);
+  // Text of a status bar panel (0 mouse position, 1 board state, 2 empty).
+  QString panelText(int panel) const;
+
+  // Opens a chart file into the chart (adding or replacing as the file's type asks) and redraws.
+  void openChart(const std::string& path);
+  // Windows hidden whenever the main window becomes active (the item editors and the like).
+  void hideOnActivation(QWidget* window);
+
+  // Controls, named as the rest of the program knows them.
+  QToolBar* ToolBar1;
+  QToolBar* PartsMenu;
+  QToolBar* CommandMenu;
+  QToolBar* ToolsMenu;
+  QToolBar* CommMenu;
+  QToolBar* StatusMenu;
+  QAction* OpenBtn;
+  QAction* SaveBtn;
+  QAction* FormBtn;
+  QAction* InfoBtn;
+  QAction* ExitBtn;
+  QAction* SelectBtn;
+  QCheckBox* GridSw;
+  QAction* SetStartBtn;
+  QAction* SetItem1Btn;
+  QAction* SetItem2Btn;
+  QAction* SetItem3Btn;
+  QAction* Link1Btn;
+  QAction* Link2Btn;
+  QAction* CompileBtn;
+  QActionGroup* ToolGroup;
+  QAction* HomePosBtn;
+  QAction* MotWriteBtn;
+  QAction* MotReadBtn;
+  QAction* MotDelBtn;
+  QAction* MotStpBtn;
+  QAction* SpeedButton1;
+  QAction* MotRunBtn;
+  QAction* HomeBtn;
+  QAction* OptionBtn;
+  QAction* AdBtn;
+  QAction* QVSBtn;
+  QAction* OptionMenu3;
+  QAction* TableBtn;
+  QCheckBox* Sync;
+  QComboBox* CommPort;
+  QLineEdit* Edit2;
+  QTabWidget* PageControl1;
+  QWidget* Sheet1;
+  QWidget* Sheet2;
+  QWidget* Sheet3;
+  QScrollArea* ScrollBox1;
+  ChartCanvas* Image1;
+  QListWidget* Vlb;
+  QTreeWidget* List;
+  QStatusBar* StaBar;
+
+  // Handlers.
+  void OpenBtnClick();
+  void SaveBtnClick();
+  void ExitBtnClick();
+  void ToolBtnClick(int tag);
+  void GridSwClick();
+  void CommPortCloseUp();
+  void Image1MouseMoved(int x, int y);
+  void Image1ToolModeChanged(int mode);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void buildToolBars();
+  void buildPages();
+  void buildStatusBar();
+  QAction* addButton(QToolBar* bar, const char* name, const QString& glyph, const QString& hint);
+  QAction* toolButton(int tag) const;
+  // The open or save dialog with the chart filters; empty when cancelled.
+  QString askChartPath(bool save, QString* selectedFilter);
+  void readSettings();
+  bool writeSettings();
+  void updateEditCaption();
+  // True when the key was one the window acts on (Esc, Delete, Ctrl+C, Ctrl+V).
+  bool handleKey(int key, Qt::KeyboardModifiers modifiers);
+  void shutdown();
+
+  Chart chart_;
+  QtUserInterface ui_;
+  MainSettings settings_;
+  ClientArea client_;  // the client area the chart file reader sizes the canvas from
+  std::array<QLabel*, 3> panels_{};
+  std::vector<QPointer<QWidget>> hiddenOnActivation_;
+  std::string receiveBuffer_;  // unprompted board bytes waiting to be parsed
+  bool shutDown_ = false;
+  // The key press last acted on, so that its trip up the parent chain counts once.
+  const QEvent* lastKey_ = nullptr;
+  int lastKeyCode_ = 0;
+  unsigned long lastKeyTime_ = 0;
+};
+
+}  // namespace pvrj

@@ -1,0 +1,521 @@
+// Window tests of the main window: layout, settings at start and exit, keys, files and quitting.
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QUrl>
+#include <memory>
+#include <string>
+
+#include "QtTestRunner.h"
+#include "app/ChartCanvas.h"
+#include "app/Main_u.h"
+#include "app/MessageDialog_u.h"
+#include "app/SingleInstance.h"
+#include "chart/ChartEditor.h"
+#include "common/FileIo.h"
+#include "common/IniFile.h"
+
+using namespace pvrj;
+
+namespace {
+
+const QString kWave = QStringLiteral(PVRJ_SOURCE_DIR "/examples/wave.vlb");
+
+struct Asked {
+  int count = 0;
+  QString title;
+  QString text;
+  QMessageBox::StandardButtons buttons;
+};
+
+// Answers every message box with the given button and records the last one.
+void answerBoxes(Asked& asked, QMessageBox::StandardButton answer) {
+  setDialogAnswerer([&asked, answer](QDialog& d) {
+    auto* box = qobject_cast<QMessageBox*>(&d);
+    if (!box) {
+      d.reject();
+      return;
+    }
+    ++asked.count;
+    asked.title = box->windowTitle();
+    asked.text = box->text();
+    asked.buttons = box->standardButtons();
+    box->button(answer)->click();
+  });
+}
+
+// Two POS items, both selected.
+void twoSelectedItems(Chart& chart) {
+  chart.createItem(kItemPos, 50, 50);
+  chart.createItem(kItemPos, 150, 50);
+  for (ChartItem& item : chart.items) item.Selected = true;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  QString iniPath() const { return dir_->path() + QStringLiteral("/PVR3J.ini"); }
+  void writeIni(const std::string& text) {
+    QVERIFY(writeTextFile(iniPath().toStdString(), text).ok());
+  }
+  IniFile readIni() {
+    Result<IniFile> ini = IniFile::load(iniPath().toStdString());
+    return ini.ok() ? ini.value() : IniFile();
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    qputenv("PVRJ_SETTINGS_DIR", dir_->path().toUtf8());
+    setDialogAnswerer([](QDialog& d) { d.reject(); });  // nothing may wait for a person
+  }
+  void cleanup() {
+    setDialogAnswerer({});
+    qunsetenv("PVRJ_SETTINGS_DIR");
+    dir_.reset();
+  }
+
+  void windowIsLaidOutAsNamed() {
+    TPivora3 w;
+    QCOMPARE(w.objectName(), QStringLiteral("Pivora3"));
+    QCOMPARE(w.windowTitle(), QStringLiteral("Pivora J"));
+    QCOMPARE(w.size(), QSize(650, 580));
+    QCOMPARE(w.Image1->size(), QSize(640, 480));
+    QCOMPARE(w.chart().Width, 640);
+    QCOMPARE(w.chart().Height, 480);
+    QCOMPARE(w.ScrollBox1->widget(), static_cast<QWidget*>(w.Image1));
+    QVERIFY(w.acceptDrops());
+
+    const char* bars[][2] = {{"ToolBar1", "FILE"},      {"PartsMenu", "PARTS"},
+                             {"CommandMenu", "Commad"}, {"ToolsMenu", "Tools"},
+                             {"CommMenu", "COMM"},      {"StatusMenu", "STATUS"}};
+    QCOMPARE(w.findChildren<QToolBar*>().size(), 6);
+    for (auto& bar : bars) {
+      auto* b = w.findChild<QToolBar*>(QLatin1String(bar[0]));
+      QVERIFY2(b, bar[0]);
+      QCOMPARE(b->windowTitle(), QString::fromUtf8(bar[1]));
+      QVERIFY(b->isMovable());
+    }
+
+    QCOMPARE(w.PageControl1->count(), 3);
+    QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("EDIT 無題"));
+    QCOMPARE(w.PageControl1->tabText(1), QStringLiteral("LIST"));
+    QVERIFY(w.PageControl1->isTabVisible(0));
+    QVERIFY(w.PageControl1->isTabVisible(1));
+    QVERIFY(!w.PageControl1->isTabVisible(2));
+    QCOMPARE(w.PageControl1->widget(2), w.Sheet3);
+    QCOMPARE(w.List->columnCount(), 5);
+    QCOMPARE(w.Vlb->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    QCOMPARE(w.statusBar(), w.StaBar);
+    const int widths[] = {100, 100, 50};
+    for (int i = 0; i < 3; ++i) {
+      auto* panel = w.StaBar->findChild<QLabel*>(QStringLiteral("StaBarPanel%1").arg(i));
+      QVERIFY(panel);
+      QCOMPARE(panel->width(), widths[i]);
+    }
+    QCOMPARE(w.panelText(2), QString());
+
+    QVERIFY(w.Edit2->isReadOnly());
+    QCOMPARE(w.Edit2->toolTip(), QStringLiteral("ステータス"));
+    w.Edit2->ensurePolished();
+    QCOMPARE(w.Edit2->palette().color(QPalette::Text), QColor(0, 255, 0));
+    QCOMPARE(w.Edit2->palette().color(QPalette::Base), QColor(0, 0, 128));
+    QVERIFY(w.Edit2->font().bold());
+
+    QCOMPARE(w.CommPort->count(), 21);
+    QCOMPARE(w.CommPort->itemText(0), QStringLiteral("OFF"));
+    QCOMPARE(w.CommPort->itemText(20), QStringLiteral("COM20"));
+    QCOMPARE(w.GridSw->text(), QStringLiteral("GRID"));
+    QCOMPARE(w.Sync->text(), QStringLiteral("SYNC"));
+  }
+
+  void everyControlHasItsNameAndHint_data() {
+    QTest::addColumn<QString>("bar");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("hint");
+    const char* rows[][3] = {
+        {"ToolBar1", "OpenBtn", "ロードボタン"},
+        {"ToolBar1", "SaveBtn", "セーブボタン"},
+        {"ToolBar1", "FormBtn", "環境設定ボタン"},
+        {"ToolBar1", "InfoBtn", "インフォメーションボタン"},
+        {"ToolBar1", "ExitBtn", "終了ボタン"},
+        {"PartsMenu", "SelectBtn", "選択ボタン"},
+        {"PartsMenu", "GridSw", "グリッドスイッチ"},
+        {"PartsMenu", "SetStartBtn", "始点配置ボタン"},
+        {"PartsMenu", "SetItem1Btn", "ポジション配置ボタン"},
+        {"PartsMenu", "SetItem2Btn", "設定値配置ボタン"},
+        {"PartsMenu", "SetItem3Btn", "分岐配置ボタン"},
+        {"PartsMenu", "Link1Btn", "接続配線ボタン"},
+        {"PartsMenu", "Link2Btn", "分岐配線ボタン"},
+        {"PartsMenu", "CompileBtn", "コンパイルボタン"},
+        {"CommandMenu", "HomePosBtn", "ホームポジションボタン"},
+        {"CommandMenu", "MotWriteBtn", "書込ボタン"},
+        {"CommandMenu", "MotReadBtn", "読込ボタン"},
+        {"CommandMenu", "MotDelBtn", "消去ボタン"},
+        {"CommandMenu", "MotStpBtn", "停止ボタン"},
+        {"CommandMenu", "SpeedButton1", "一時停止ボタン"},
+        {"CommandMenu", "MotRunBtn", "再生ボタン"},
+        {"ToolsMenu", "HomeBtn", "トリム調整ボタン"},
+        {"ToolsMenu", "OptionBtn", "オプションボタン"},
+        {"ToolsMenu", "AdBtn", "アナログボタン"},
+        {"ToolsMenu", "QVSBtn", "ＱＶＳボタン"},
+        {"ToolsMenu", "OptionMenu3", "受信機ボタン"},
+        {"ToolsMenu", "TableBtn", "テーブルボタン"},
+        {"CommMenu", "Sync", "シンクロスイッチ"},
+        {"CommMenu", "CommPort", "シリアルポートメニュー"},
+        {"StatusMenu", "Edit2", "ステータス"},
+    };
+    for (auto& r : rows) {
+      QTest::newRow(r[1]) << QString::fromUtf8(r[0]) << QString::fromUtf8(r[1])
+                          << QString::fromUtf8(r[2]);
+    }
+  }
+  void everyControlHasItsNameAndHint() {
+    QFETCH(QString, bar);
+    QFETCH(QString, name);
+    QFETCH(QString, hint);
+    TPivora3 w;
+    auto* toolBar = w.findChild<QToolBar*>(bar);
+    QVERIFY(toolBar);
+    // The control sits on its bar as a widget (a button, box or list) with its name and hint.
+    auto* control = toolBar->findChild<QWidget*>(name);
+    QVERIFY2(control, qPrintable(name));
+    QCOMPARE(control->toolTip(), hint);
+  }
+
+  void toolButtonsFormOneRadioGroup() {
+    TPivora3 w;
+    QCOMPARE(w.ToolGroup->actions().size(), 7);
+    QVERIFY(w.ToolGroup->isExclusive());
+    QVERIFY(w.SelectBtn->isChecked());
+    QCOMPARE(w.Image1->editor().toolMode(), int(kToolSelect));
+    const std::pair<QAction*, int> tags[] = {
+        {w.SetItem1Btn, 1}, {w.SetItem2Btn, 2}, {w.SetItem3Btn, 3}, {w.Link1Btn, 4},
+        {w.Link2Btn, 5},    {w.SetStartBtn, 6}, {w.SelectBtn, 0}};
+    for (auto [button, tag] : tags) {
+      button->trigger();
+      QCOMPARE(w.Image1->editor().toolMode(), tag);
+      int down = 0;
+      for (QAction* a : w.ToolGroup->actions()) down += a->isChecked() ? 1 : 0;
+      QCOMPARE(down, 1);
+      QVERIFY(button->isChecked());
+    }
+    // The editor changing the tool itself presses that button.
+    w.Link2Btn->trigger();
+    emit w.Image1->toolModeChanged(kToolSelect);
+    QVERIFY(w.SelectBtn->isChecked());
+    QVERIFY(!w.Link2Btn->isChecked());
+  }
+
+  void settingsAreReadAndWrittenAtStart() {
+    writeIni(
+        "[PVR3]\r\nGrid=1\r\nGridWidth=1\r\nGridHeight=7\r\nCommPort=3\r\nBmp=back.bmp\r\n"
+        "CH1=右腕,10,20\r\n\r\n[Foreign]\r\nX=1\r\n");
+    TPivora3 w;
+    QVERIFY(w.GridSw->isChecked());
+    QVERIFY(w.Image1->editor().gridOn());
+    QCOMPARE(w.Image1->editor().gridStepX(), 2);  // raised from 1
+    QCOMPARE(w.Image1->editor().gridStepY(), 7);  // the stored step holds after start
+    QCOMPARE(w.CommPort->currentText(), QStringLiteral("COM3"));
+    const IniFile ini = readIni();
+    QCOMPARE(ini.readString("PVR3", "GridWidth", ""), std::string("2"));
+    QCOMPARE(ini.readString("PVR3", "Bmp", ""), std::string("back.bmp"));
+    QCOMPARE(ini.readString("PVR3", "CH1", ""), std::string("右腕,10,20"));
+    QCOMPARE(ini.readString("Foreign", "X", ""), std::string("1"));
+  }
+
+  void absentSettingsFileIsCreatedWithDefaults() {
+    QVERIFY(!QFile::exists(iniPath()));
+    TPivora3 w;
+    QVERIFY(QFile::exists(iniPath()));
+    QVERIFY(!w.GridSw->isChecked());
+    QCOMPARE(w.CommPort->currentIndex(), 0);
+    QCOMPARE(readIni().readString("PVR3", "CommPort", "?"), std::string("0"));
+  }
+
+  void quitAnsweredNoKeepsRunning() {
+    TPivora3 w;
+    w.show();
+    w.GridSw->click();  // grid on: not written unless the program really ends
+    Asked asked;
+    answerBoxes(asked, QMessageBox::No);
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+    QCOMPARE(asked.count, 1);
+    QCOMPARE(asked.title, QStringLiteral("確認"));
+    QCOMPARE(asked.text, QStringLiteral("終了して構いませんでしょうか？"));
+    QCOMPARE(asked.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(readIni().readString("PVR3", "Grid", ""), std::string("0"));
+
+    // The exit button asks the same question.
+    w.ExitBtn->trigger();
+    QCOMPARE(asked.count, 2);
+    QVERIFY(w.isVisible());
+
+    answerBoxes(asked, QMessageBox::Yes);
+    QVERIFY(w.close());
+    QVERIFY(!w.isVisible());
+    QCOMPARE(asked.count, 3);
+    QCOMPARE(readIni().readString("PVR3", "Grid", ""), std::string("1"));
+  }
+
+  void settingsFileThatCannotBeWrittenStopsNothing() {
+    // A folder in the settings file's place can be neither read nor replaced.
+    QVERIFY(QDir().mkpath(iniPath()));
+    TPivora3 w;
+    w.show();
+    Asked asked;
+    answerBoxes(asked, QMessageBox::Yes);
+    QVERIFY(w.close());
+    QVERIFY(QFileInfo(iniPath()).isDir());
+    QCOMPARE(asked.count, 1);  // only the quit question: nothing reported
+  }
+
+  void deleteWorksOnlyInTheSelectTool() {
+    TPivora3 w;
+    twoSelectedItems(w.chart());
+    w.SetItem1Btn->trigger();
+    QTest::keyClick(w.Image1, Qt::Key_Delete);
+    QCOMPARE(w.chart().itemCount(), 2);
+    w.SetItem2Btn->trigger();
+    QTest::keyClick(w.Edit2, Qt::Key_Delete);
+    QCOMPARE(w.chart().itemCount(), 2);
+    w.SelectBtn->trigger();  // choosing the select tool deselects: select again
+    for (ChartItem& item : w.chart().items) item.Selected = true;
+    QTest::keyClick(w.Image1, Qt::Key_Delete, Qt::ShiftModifier);  // other modifiers: nothing
+    QCOMPARE(w.chart().itemCount(), 2);
+    QTest::keyClick(w.Image1, Qt::Key_Delete);
+    QCOMPARE(w.chart().itemCount(), 0);
+  }
+
+  void copyAndPasteNeedCtrlAlone() {
+    TPivora3 w;
+    twoSelectedItems(w.chart());
+    QTest::keyClick(w.Image1, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(w.chart().clipboard.empty());
+    QTest::keyClick(w.Image1, Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
+    QVERIFY(w.chart().clipboard.empty());
+    QTest::keyClick(w.Image1, Qt::Key_C);
+    QVERIFY(w.chart().clipboard.empty());
+    QTest::keyClick(w.Image1, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(w.chart().clipboard.items.size(), size_t(2));
+
+    QTest::keyClick(w.Image1, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(w.chart().itemCount(), 2);
+    // A key to a widget that passes it on to its parents is still acted on only once.
+    QLabel* panel = w.StaBar->findChild<QLabel*>(QStringLiteral("StaBarPanel2"));
+    QTest::keyClick(panel, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(w.chart().itemCount(), 4);
+    QTest::keyClick(panel, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(w.chart().itemCount(), 6);
+  }
+
+  void escapeReturnsToTheSelectTool() {
+    TPivora3 w;
+    twoSelectedItems(w.chart());
+    w.Link1Btn->trigger();
+    QTest::keyClick(w.Image1, Qt::Key_Escape);
+    QVERIFY(w.SelectBtn->isChecked());
+    QCOMPARE(w.Image1->editor().toolMode(), int(kToolSelect));
+    QVERIFY(!w.Image1->editor().lineDrawing());
+    QCOMPARE(w.chart().selectedItemCount(), 0);
+  }
+
+  void keysOfOtherWindowsAreLeftAlone() {
+    TPivora3 w;
+    twoSelectedItems(w.chart());
+    QWidget other;
+    QTest::keyClick(&other, Qt::Key_Delete);
+    QCOMPARE(w.chart().itemCount(), 2);
+  }
+
+  void gridSwitchTurnsSnappingOnAndOff() {
+    writeIni("[PVR3]\r\nGridWidth=16\r\nGridHeight=8\r\n");
+    TPivora3 w;
+    QVERIFY(!w.Image1->editor().gridOn());
+    w.GridSw->click();
+    QVERIFY(w.Image1->editor().gridOn());
+    QCOMPARE(w.Image1->editor().gridStepX(), 16);
+    QCOMPARE(w.Image1->editor().gridStepY(), 8);
+    w.GridSw->click();
+    QVERIFY(!w.Image1->editor().gridOn());
+  }
+
+  void chartNamedOnTheCommandLineIsOpened() {
+    TPivora3 w({kWave});
+    QCOMPARE(w.chart().itemCount(), 3);
+    QCOMPARE(w.chart().Name, std::string("WAVE"));
+    QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("EDIT WAVE"));
+    QCOMPARE(w.Image1->size(), QSize(646, 576));
+  }
+
+  void unusableCommandLineFileLeavesAnEmptyChart() {
+    const QString junk = dir_->path() + QStringLiteral("/junk.VLB");
+    QVERIFY(writeTextFile(junk.toStdString(), "not a chart\r\n").ok());
+    Asked asked;
+    answerBoxes(asked, QMessageBox::Ok);
+    TPivora3 w({junk});
+    QCOMPARE(asked.text, QStringLiteral("指定のファイルは使用できません"));
+    QCOMPARE(w.chart().itemCount(), 0);
+    QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("EDIT 無題"));
+  }
+
+  void droppedFilesOpenTheFirst() {
+    TPivora3 w;
+    QMimeData mime;
+    mime.setUrls(
+        {QUrl::fromLocalFile(kWave), QUrl::fromLocalFile(QStringLiteral("/nonexistent.VLB"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &drop);
+    QCOMPARE(w.chart().itemCount(), 3);
+    QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("EDIT WAVE"));
+  }
+
+  void saveWritesTheChartUnderTheChosenFilter() {
+    TPivora3 w({kWave});
+    const QString chosen = dir_->path() + QStringLiteral("/walk.txt");
+    Asked asked;
+    setDialogAnswerer([&](QDialog& d) {
+      if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+        QCOMPARE(files->nameFilters(),
+                 QStringList({QStringLiteral("VLBファイル (*.VLB)"),
+                              QStringLiteral("全てのファイルを表示する (*.*)")}));
+        files->selectNameFilter(files->nameFilters().first());
+        files->selectFile(chosen);
+        static_cast<QDialog*>(files)->accept();
+      } else if (auto* box = qobject_cast<QMessageBox*>(&d)) {
+        ++asked.count;
+        asked.text = box->text();
+        box->button(QMessageBox::Yes)->click();
+      }
+    });
+    w.SaveBtnClick();
+    const QString written = dir_->path() + QStringLiteral("/walk.VLB");
+    QVERIFY(QFile::exists(written));
+    QVERIFY(!QFile::exists(chosen));
+    QCOMPARE(asked.count, 1);
+    QVERIFY(asked.text.contains(QStringLiteral("walk.VLB")));
+
+    // Saving again over walk.VLB asks before overwriting; No leaves the file alone.
+    QFile::remove(written);
+    QVERIFY(writeTextFile(written.toStdString(), "old").ok());
+    setDialogAnswerer([&](QDialog& d) {
+      if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+        files->selectNameFilter(files->nameFilters().first());
+        files->selectFile(dir_->path() + QStringLiteral("/walk"));
+        static_cast<QDialog*>(files)->accept();
+      } else if (auto* box = qobject_cast<QMessageBox*>(&d)) {
+        ++asked.count;
+        asked.text = box->text();
+        box->button(QMessageBox::No)->click();
+      }
+    });
+    w.SaveBtnClick();
+    QCOMPARE(asked.count, 2);
+    QVERIFY(asked.text.contains(QStringLiteral("上書き")));
+    QCOMPARE(readFileBytes(written.toStdString()).value(), std::string("old"));
+  }
+
+  void openButtonOpensTheChosenChart() {
+    TPivora3 w;
+    setDialogAnswerer([](QDialog& d) {
+      auto* files = qobject_cast<QFileDialog*>(&d);
+      QVERIFY(files);
+      QCOMPARE(files->acceptMode(), QFileDialog::AcceptOpen);
+      files->selectFile(kWave);
+      static_cast<QDialog*>(files)->accept();
+    });
+    w.OpenBtn->trigger();
+    QCOMPARE(w.chart().itemCount(), 3);
+    // The load dialog leaves the tool that swallows the click that closed it.
+    QCOMPARE(w.Image1->editor().toolMode(), int(kToolIgnoreNext));
+  }
+
+  void statusLineAndMousePanel() {
+    TPivora3 w;
+    w.showStatus("書込成功");
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d> 書込成功$"))
+                 .match(w.Edit2->text())
+                 .hasMatch(),
+             qPrintable(w.Edit2->text()));
+    emit w.Image1->mousePositionChanged(12, 340);
+    QCOMPARE(w.panelText(0), QStringLiteral("X = 12  Y = 340"));
+    w.ui().setBoardState("スリープ");
+    QCOMPARE(w.panelText(1), QStringLiteral("スリープ"));
+  }
+
+  void activationHidesTheItemEditors() {
+    TPivora3 w;
+    w.show();
+    QWidget editor;
+    editor.show();
+    w.hideOnActivation(&editor);
+    {
+      QWidget gone;
+      gone.show();
+      w.hideOnActivation(&gone);
+    }  // a window that went away is skipped
+    QApplication::setActiveWindow(&editor);
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitFor([&] { return w.isActiveWindow(); }, 2000));
+    QVERIFY(!editor.isVisible());
+  }
+
+  void secondInstanceIsRefusedWhileTheFirstRuns() {
+    const QString exe = QStringLiteral(PVRJ_BINARY_DIR "/app/PVRJ");
+    if (!QFile::exists(exe)) QSKIP("PVRJ is not built");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_->path());
+    env.insert(QStringLiteral("PVRJ_SETTINGS_DIR"), dir_->path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(exe, {});
+    QVERIFY(first.waitForStarted(5000));
+    const std::string lockPath = (dir_->path() + QStringLiteral("/PVR3.lock")).toStdString();
+    // The first instance takes the lock soon after it starts.
+    const bool held = QTest::qWaitFor(
+        [&] {
+          SingleInstanceLock probe(lockPath);
+          return QFile::exists(QString::fromStdString(lockPath)) && !probe.tryLock();
+        },
+        15000);
+    QVERIFY(held);
+    SingleInstanceLock second(lockPath);
+    QVERIFY(!second.tryLock());
+    QVERIFY(second.error().empty());
+    first.kill();
+    QVERIFY(first.waitForFinished(5000));
+    QVERIFY(second.tryLock());  // the lock died with the first instance
+  }
+};
+
+PVRJ_REGISTER_QTEST(MainWindowTest);
+#include "MainWindowTest.moc"
