@@ -26,10 +26,12 @@ constexpr int kArrowReach = 8;
 // Bend point mark: from (x - 2, y - 2) to (x + 3, y + 3), right and bottom edges excluded.
 constexpr int kBendMarkHalf = 2;
 constexpr int kBendMarkSize = 4;
-// Corner radius of the rounded boxes (the corner ellipse is 10 x 10).
-constexpr qreal kCornerRadius = kItemCornerEllipse / 2.0;
 // Limit of cached faces and arrow heads before the caches start over.
 constexpr std::size_t kMaxCachedFaces = 8192;
+// Room around a face's box while its text is laid out.
+constexpr int kTextMargin = 8;
+// Faces larger than this (only damaged files make them) are painted directly, never cached.
+constexpr int kMaxFaceSide = 2048;
 // How far the start flag reaches outside its item's box.
 constexpr int kFlagReach = 13;
 
@@ -109,19 +111,75 @@ struct ArrowKeyHash {
   }
 };
 
-// The box of an item, outline and fill, and its name on top: the picture of one item face.
+// The box of an item, outline and fill, and its name on top: the picture of one item face. The box
+// is laid out in whole-pixel spans, so it comes out the same at any position and under any clip.
 void drawFace(QPainter& p, const QRect& box, bool plain, std::uint32_t fill, std::uint32_t text,
               const QString& name) {
-  p.setPen(QPen(Qt::black, 1));
-  p.setBrush(toQColor(fill));
-  const QRect outline(box.left(), box.top(), box.width() - 1, box.height() - 1);
+  const QColor outline(Qt::black);
+  const QColor inside = toQColor(fill);
+  const int x0 = box.left();
+  const int y0 = box.top();
+  const int w = box.width();
+  const int h = box.height();
   if (plain) {
-    p.drawRect(outline);
+    p.fillRect(x0, y0, w, 1, outline);
+    if (h > 1) p.fillRect(x0, y0 + h - 1, w, 1, outline);
+    if (h > 2) {
+      p.fillRect(x0, y0 + 1, 1, h - 2, outline);
+      if (w > 1) p.fillRect(x0 + w - 1, y0 + 1, 1, h - 2, outline);
+      if (w > 2) p.fillRect(x0 + 1, y0 + 1, w - 2, h - 2, inside);
+    }
   } else {
-    p.drawRoundedRect(outline, kCornerRadius, kCornerRadius);
+    auto row = [&](int k) {
+      const int in = roundedRowInset(k, h);
+      const int span = w - 2 * in;
+      if (span <= 0) return;
+      if (k == 0 || k == h - 1) {
+        p.fillRect(x0 + in, y0 + k, span, 1, outline);
+        return;
+      }
+      // The edge pixels reach along the row to meet a neighbouring row that starts further in.
+      const int reach =
+          std::max(in, std::max(roundedRowInset(k - 1, h), roundedRowInset(k + 1, h)) - 1);
+      const int edge = std::min(reach - in + 1, (span + 1) / 2);
+      p.fillRect(x0 + in, y0 + k, edge, 1, outline);
+      p.fillRect(x0 + w - in - edge, y0 + k, edge, 1, outline);
+      if (span > 2 * edge) p.fillRect(x0 + in + edge, y0 + k, span - 2 * edge, 1, inside);
+    };
+    // Rows without an inset and whose neighbours have none either form one block.
+    const int corner = kItemCornerEllipse / 2;
+    for (int k = 0; k < h; ++k) {
+      if (k > corner && k < h - 1 - corner) {
+        const int last = h - 2 - corner;
+        p.fillRect(x0, y0 + k, 1, last - k + 1, outline);
+        if (w > 1) p.fillRect(x0 + w - 1, y0 + k, 1, last - k + 1, outline);
+        if (w > 2) p.fillRect(x0 + 1, y0 + k, w - 2, last - k + 1, inside);
+        k = last;
+        continue;
+      }
+      row(k);
+    }
   }
   p.setPen(toQColor(text));
   p.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, name);
+}
+
+// One item face as an image of the box's size. The text is laid out in a scratch image with room
+// around the box, because glyphs that start left of or above an image's edge are dropped whole
+// rather than cut; the box is then copied out, so a face looks the same wherever it is shown.
+QImage renderFace(const QFont& font, int w, int h, bool plain, std::uint32_t fill,
+                  std::uint32_t text, const QString& name) {
+  const QFontMetrics metrics(font);
+  const int mx = std::max(0, (metrics.horizontalAdvance(name) - w) / 2) + kTextMargin;
+  const int my = std::max(0, (metrics.height() - h) / 2) + kTextMargin;
+  QImage scratch(w + 2 * mx, h + 2 * my, QImage::Format_ARGB32_Premultiplied);
+  scratch.fill(Qt::transparent);
+  QPainter sp(&scratch);
+  sp.setRenderHint(QPainter::Antialiasing, false);
+  sp.setFont(font);
+  drawFace(sp, QRect(mx, my, w, h), plain, fill, text, name);
+  sp.end();
+  return scratch.copy(mx, my, w, h);
 }
 
 void drawArrow(QPainter& p, const std::array<ChartPoint, 3>& corners, std::uint32_t pen,
@@ -276,24 +334,24 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
     const std::uint32_t text =
         item.Selected ? colors.highlightText
                       : (colorLuminance(fill) <= kContrastLuminanceLimit ? kWhite : kBlack);
-    const QRect box(item.Left, item.Top, item.Width, item.Height);
+    const QString name = QString::fromStdString(item.Name);
+    if (item.Width > kMaxFaceSide || item.Height > kMaxFaceSide) {
+      drawFace(p, QRect(item.Left, item.Top, item.Width, item.Height), plain, fill, text, name);
+      return;
+    }
     if (!caching_) {
-      drawFace(p, box, plain, fill, text, QString::fromStdString(item.Name));
+      p.drawImage(item.Left, item.Top,
+                  renderFace(font, item.Width, item.Height, plain, fill, text, name));
       return;
     }
     FaceKey key{item.Width, item.Height, plain, fill, text, item.Name};
     auto found = cache_->faces.find(key);
     if (found == cache_->faces.end()) {
       if (cache_->faces.size() >= kMaxCachedFaces) cache_->faces.clear();
-      QImage face(item.Width, item.Height, QImage::Format_ARGB32_Premultiplied);
-      face.fill(Qt::transparent);
-      QPainter fp(&face);
-      fp.setRenderHint(QPainter::Antialiasing, false);
-      fp.setFont(font);
-      drawFace(fp, QRect(0, 0, item.Width, item.Height), plain, fill, text,
-               QString::fromStdString(item.Name));
-      fp.end();
-      found = cache_->faces.emplace(std::move(key), std::move(face)).first;
+      found = cache_->faces
+                  .emplace(std::move(key),
+                           renderFace(font, item.Width, item.Height, plain, fill, text, name))
+                  .first;
     }
     p.drawImage(item.Left, item.Top, found->second);
   };

@@ -1,6 +1,7 @@
 // Pixel geometry of the chart picture and its hit tests.
 #include "chart/ChartGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -134,6 +135,15 @@ std::vector<ChartPoint> linkPath(const Chart& chart, const ChartLink& link) {
   std::vector<ChartPoint> path;
   linkPathInto(chart, link, path);
   return path;
+}
+
+int roundedRowInset(int row, int height) {
+  // Rows of a quarter circle of radius 5 sampled at pixel centres.
+  static constexpr std::array<int, kItemCornerEllipse / 2> kInsets = {3, 1, 1, 0, 0};
+  auto inset = [](int k) {
+    return k >= 0 && k < static_cast<int>(kInsets.size()) ? kInsets[k] : 0;
+  };
+  return std::max(inset(row), inset(height - 1 - row));
 }
 
 ChartPoint snapToGrid(ChartPoint p, int stepX, int stepY) {

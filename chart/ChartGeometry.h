@@ -76,6 +76,11 @@ StartMark startMark(const ChartItem& item);
 std::vector<ChartPoint> linkPath(const Chart& chart, const ChartLink& link);
 void linkPathInto(const Chart& chart, const ChartLink& link, std::vector<ChartPoint>& path);
 
+// Pixels cut from each side of a row of a rounded item box (10 x 10 corner ellipse): 3, 1, 1 in
+// the first and last rows, 0 elsewhere. Outline and fill are built from these whole-pixel spans so
+// that a box looks the same wherever it stands.
+int roundedRowInset(int row, int height);
+
 // Grid snapping to the centre of the cell holding the point.
 ChartPoint snapToGrid(ChartPoint p, int stepX, int stepY);
 
