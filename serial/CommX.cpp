@@ -124,7 +124,7 @@ TCustomCommX::~TCustomCommX() {
 }
 
 void TCustomCommX::SetDispatcher(MainThreadDispatcher* dispatcher) {
-  if (!IsOpen()) dispatcher_ = dispatcher;
+  if (!opened()) dispatcher_ = dispatcher;
 }
 
 std::string TCustomCommX::DeviceName() const {
@@ -133,7 +133,7 @@ std::string TCustomCommX::DeviceName() const {
 }
 
 void TCustomCommX::Open() {
-  if (IsOpen()) throw ECommError(kCommMsgAlreadyOpen);
+  if (opened()) throw ECommError(kCommMsgAlreadyOpen);
   std::string path = DeviceName();
   if (path.empty()) throw ECommError(kCommMsgOpenFailed);
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -210,7 +210,7 @@ void TCustomCommX::Open() {
 }
 
 void TCustomCommX::Close() {
-  if (!IsOpen()) return;
+  if (!opened()) return;
   SetDtr(false);
   SetRts(false);
   PurgeTransmit();
@@ -263,7 +263,7 @@ void TCustomCommX::closeDevice() {
 }
 
 void TCustomCommX::reopen() {
-  if (!IsOpen()) return;
+  if (!opened()) return;
   Close();
   Open();
 }
@@ -272,7 +272,7 @@ void TCustomCommX::reopen() {
 // Settings
 
 void TCustomCommX::applyTermios(const char* message) {
-  if (!IsOpen()) return;
+  if (!opened()) return;
   // Some devices (pseudo-terminals among them) quietly keep their own data bits or parity:
   // a setting counts only if the device took it. On failure the record follows the device again,
   // so a later, unrelated setting is not refused for this one.
@@ -289,7 +289,7 @@ void TCustomCommX::applyTermios(const char* message) {
 }
 
 void TCustomCommX::applyBitRate() {
-  if (!IsOpen()) return;
+  if (!opened()) return;
   speed_t code;
   if (!speedCode(bitRate_, code) || ::cfsetispeed(&tios_, code) != 0 ||
       ::cfsetospeed(&tios_, code) != 0) {
@@ -299,7 +299,7 @@ void TCustomCommX::applyBitRate() {
 }
 
 void TCustomCommX::applyCharSize() {
-  if (!IsOpen()) return;
+  if (!opened()) return;
   tcflag_t size;
   switch (charSize_) {
     case 5:
@@ -322,7 +322,7 @@ void TCustomCommX::applyCharSize() {
 }
 
 void TCustomCommX::applyParity() {
-  if (!IsOpen()) return;
+  if (!opened()) return;
   tios_.c_cflag &= ~(PARENB | PARODD);
   tios_.c_iflag &= ~INPCK;
   if (parityBit_ != cpbNone) {
@@ -334,7 +334,7 @@ void TCustomCommX::applyParity() {
 }
 
 void TCustomCommX::applyStopBit() {
-  if (!IsOpen()) return;
+  if (!opened()) return;
   // termios knows one or two stop bits; a UART sends 1.5 for "two" at five data bits.
   if (stopBit_ == csb1) {
     tios_.c_cflag &= ~CSTOPB;
@@ -346,7 +346,7 @@ void TCustomCommX::applyStopBit() {
 
 void TCustomCommX::applyFlowCtrl() {
   flowShared_ = flowCtrl_;
-  if (!IsOpen()) return;
+  if (!opened()) return;
   tios_.c_cflag &= ~CRTSCTS;
   tios_.c_iflag &= ~(IXON | IXOFF | IXANY);
   if (flowCtrl_ == cfcRtsCts) tios_.c_cflag |= CRTSCTS;
@@ -364,14 +364,14 @@ void TCustomCommX::applyTimeOuts() {
 }
 
 void TCustomCommX::applyXonChar() {
-  if (!IsOpen()) return;
+  if (!opened()) return;
   if (xonChar_ == xoffChar_) throw ECommError(kCommMsgXonChar);
   tios_.c_cc[VSTART] = static_cast<cc_t>(xonChar_);
   applyTermios(kCommMsgXonChar);
 }
 
 void TCustomCommX::applyXoffChar() {
-  if (!IsOpen()) return;
+  if (!opened()) return;
   if (xonChar_ == xoffChar_) throw ECommError(kCommMsgXoffChar);
   tios_.c_cc[VSTOP] = static_cast<cc_t>(xoffChar_);
   applyTermios(kCommMsgXoffChar);
@@ -382,7 +382,7 @@ void TCustomCommX::checkBuffers() {
 }
 
 void TCustomCommX::setModemLine(int line, bool on) {
-  if (!IsOpen()) return;
+  if (!opened()) return;
   // Pseudo-terminals have no modem lines; that is not an error for the caller.
   ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line);
 }
@@ -419,7 +419,7 @@ bool TCustomCommX::SetPortName(const std::string& name) {
 
 void TCustomCommX::SetBitRate(int bitRate) {
   bitRate_ = bitRate;
-  if (!IsOpen()) return;
+  if (!opened()) return;
   charTime_ = charTimeFor(bitRate_);
   applyBitRate();
 }
@@ -468,12 +468,12 @@ void TCustomCommX::SetXoffChar(char c) {
 
 void TCustomCommX::SetBufLenTrans(int bytes) {
   bufLenTrans_ = bytes;
-  if (IsOpen()) checkBuffers();
+  if (opened()) checkBuffers();
 }
 
 void TCustomCommX::SetBufLenReceive(int bytes) {
   bufLenReceive_ = bytes;
-  if (!IsOpen()) return;
+  if (!opened()) return;
   checkBuffers();
   {
     std::lock_guard lock(rxMutex_);
@@ -519,7 +519,7 @@ void TCustomCommX::Write(const std::uint8_t* data, std::size_t count) {
 }
 
 bool TCustomCommX::queueBytes(const std::uint8_t* data, std::size_t count) {
-  if (!IsOpen() || !transmitThread_.joinable() || vanished_) return false;
+  if (!opened() || !transmitThread_.joinable() || vanished_) return false;
   // With nothing queued the bytes may go straight out: the order cannot change, and an
   // exchange saves the hand-over to the transmit thread. Half-duplex bursts always go through
   // the thread, which keys RTS around them.
@@ -536,7 +536,7 @@ bool TCustomCommX::queueBytes(const std::uint8_t* data, std::size_t count) {
   const std::size_t pieceSize = static_cast<std::size_t>(std::max(1, bufLenTrans_));
   const std::uint64_t generation = generation_;
   while (count > 0) {
-    if (!IsOpen() || !transmitThread_.joinable() || generation != generation_) return false;
+    if (!opened() || !transmitThread_.joinable() || generation != generation_) return false;
     {
       std::unique_lock lock(CounterLock);
       if (pendingBuffers_ >= kMaxQueuedPieces) {
@@ -545,7 +545,9 @@ bool TCustomCommX::queueBytes(const std::uint8_t* data, std::size_t count) {
                             [this] { return pendingBuffers_ < kMaxQueuedPieces; });
         if (pendingBuffers_ >= kMaxQueuedPieces) {
           lock.unlock();
+          std::shared_ptr<AliveToken> alive = alive_;
           callWaitHook();
+          if (!alive->alive) return false;  // destroyed by the event handling
           continue;
         }
       }
@@ -595,7 +597,7 @@ std::size_t TCustomCommX::writeDirect(const std::uint8_t* data, std::size_t coun
 
 void TCustomCommX::PurgeTransmit() {
   if (!transmitThread_.joinable()) {
-    if (IsOpen()) {
+    if (opened()) {
       std::lock_guard lock(WriteLock);
       ::tcflush(fd_, TCOFLUSH);
     }
@@ -742,7 +744,7 @@ std::size_t TCustomCommX::Read(std::uint8_t* buffer, std::size_t count) {
 }
 
 long TCustomCommX::readInto(std::uint8_t* buffer, std::size_t count) {
-  if (!IsOpen() || !receiveThread_.joinable()) return -1;
+  if (!opened() || !receiveThread_.joinable()) return -1;
   ReadRequest request{buffer, count};
   std::unique_lock lock(rxMutex_);
   // Bytes already waiting are taken first.
@@ -761,10 +763,23 @@ long TCustomCommX::readInto(std::uint8_t* buffer, std::size_t count) {
   const std::uint64_t generation = generation_;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeOutReceive_));
   auto finished = [&] { return request.filled == count || request.aborted || vanished_; };
+  auto nextHook = Clock::now() + kWaitHookInterval;
   while (!finished()) {
     auto now = Clock::now();
     if (now >= deadline) break;
-    auto sliceEnd = waitHook_ ? std::min(deadline, now + kWaitHookInterval) : deadline;
+    if (waitHook_ && now >= nextHook) {
+      // The hook may close or even destroy the port: keep what is needed to notice.
+      std::shared_ptr<AliveToken> alive = alive_;
+      std::function<void()> hook = waitHook_;
+      lock.unlock();
+      hook();
+      if (!alive->alive) return -1;  // the port was destroyed by the event handling
+      lock.lock();
+      if (generation != generation_) return -1;  // closed (and maybe reopened) meanwhile
+      nextHook = Clock::now() + kWaitHookInterval;
+      continue;
+    }
+    auto sliceEnd = waitHook_ ? std::min(deadline, nextHook) : deadline;
     lock.unlock();
     auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(sliceEnd - now);
     timespec ts{static_cast<time_t>(wait.count() / 1000000000),
@@ -788,32 +803,21 @@ long TCustomCommX::readInto(std::uint8_t* buffer, std::size_t count) {
       postData();
       lock.lock();
     }
-    if (finished() || !waitHook_ || Clock::now() < sliceEnd) continue;
-    if (Clock::now() >= deadline) break;
-    // The hook may close or even destroy the port: keep what is needed to notice.
-    std::shared_ptr<AliveToken> alive = alive_;
-    std::function<void()> hook = waitHook_;
-    lock.unlock();
-    hook();
-    if (!alive->alive) return -1;  // the port was destroyed by the event handling
-    lock.lock();
-    if (generation != generation_) return -1;  // closed (and maybe reopened) meanwhile
   }
   std::erase(reads_, &request);
-  if (generation != generation_ || !IsOpen()) return -1;
+  if (generation != generation_ || !opened()) return -1;
   return static_cast<long>(request.filled);
 }
 
 void TCustomCommX::callWaitHook() {
   if (waitHook_) {
-    waitHook_();
-  } else {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::function<void()> hook = waitHook_;
+    hook();
   }
 }
 
 void TCustomCommX::PurgeReceive() {
-  if (!IsOpen()) return;
+  if (!opened()) return;
   {
     std::lock_guard lock(rxMutex_);
     ::tcflush(fd_, TCIFLUSH);
@@ -823,7 +827,7 @@ void TCustomCommX::PurgeReceive() {
 }
 
 std::size_t TCustomCommX::InQueueCount() {
-  if (!IsOpen()) return 0;
+  if (!opened()) return 0;
   std::lock_guard lock(rxMutex_);
   return rxBuffer_.size();
 }
@@ -958,19 +962,19 @@ void TCustomCommX::postBreak() {
 
 void TCustomCommX::handleData() {
   dataPending_ = false;
-  if (!IsOpen() || !OnReceive) return;
+  if (!opened() || !OnReceive) return;
   std::size_t n = InQueueCount();
   if (n != 0) OnReceive(*this, static_cast<std::int32_t>(n));
 }
 
 void TCustomCommX::handleError() {
   std::int32_t bits = errorBits_.exchange(0) & kCommErrMask;
-  if (IsOpen() && OnError && bits != 0) OnError(*this, bits);
+  if (opened() && OnError && bits != 0) OnError(*this, bits);
 }
 
 void TCustomCommX::handleBreak() {
   breakPending_ = false;
-  if (IsOpen() && OnBreak) OnBreak(*this);
+  if (opened() && OnBreak) OnBreak(*this);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -118,7 +118,7 @@ class TCustomCommX : public BoardPort {
   virtual int Read(char* buffer, int count);
 
   // The board link's view of the same operations.
-  bool IsOpen() const override { return fd_ >= 0; }
+  bool IsOpen() const override { return opened(); }
   void Write(const std::uint8_t* data, std::size_t count) override;
   std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
   void PurgeReceive() override;
@@ -178,6 +178,9 @@ class TCustomCommX : public BoardPort {
   TCommErrEvent OnError;
 
  private:
+  // Not virtual: the worker threads and the destructor ask it too.
+  bool opened() const { return fd_ >= 0; }
+
   struct ReadRequest {
     std::uint8_t* buffer;
     std::size_t count;
