@@ -8,6 +8,8 @@
 namespace pvrj {
 namespace {
 
+constexpr std::size_t kChunkBytes = 64 * 1024;
+
 // Owns one iconv conversion descriptor.
 class IconvHandle {
  public:
@@ -34,8 +36,9 @@ std::size_t utf8SequenceLength(unsigned char c) {
 
 // Converts in with cd; on an unconvertible or broken sequence emits "?" and skips
 // skipLength(first byte) bytes, so no input makes the conversion fail.
-template <class SkipFn>
-std::string convert(const char* to, const char* from, std::string_view in, SkipFn skipLength) {
+template <class SkipFn, class SizeFn>
+std::string convert(const char* to, const char* from, std::string_view in, SkipFn skipLength,
+                    SizeFn reserveFor) {
   std::string out;
   if (in.empty()) return out;
   IconvHandle cd(to, from);
@@ -45,34 +48,25 @@ std::string convert(const char* to, const char* from, std::string_view in, SkipF
     for (char c : in) out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
     return out;
   }
-  out.resize(in.size() * 2 + 16);
+  // Convert through a fixed buffer and append, so a large text is not zero-filled first.
+  out.reserve(reserveFor(in));
+  char buffer[kChunkBytes];
   char* src = const_cast<char*>(in.data());
   std::size_t srcLeft = in.size();
-  std::size_t used = 0;
-  while (true) {
-    char* dst = out.data() + used;
-    std::size_t dstLeft = out.size() - used;
-    std::size_t rc = iconv(cd.get(), srcLeft ? &src : nullptr, &srcLeft, &dst, &dstLeft);
-    used = out.size() - dstLeft;
-    if (rc != static_cast<std::size_t>(-1)) {
-      if (srcLeft == 0) break;
-      continue;
-    }
-    if (errno == E2BIG) {
-      out.resize(out.size() * 2);
-      continue;
-    }
-    // EILSEQ or EINVAL (truncated sequence at the end): replace and go on.
+  while (srcLeft > 0) {
+    char* dst = buffer;
+    std::size_t dstLeft = sizeof buffer;
+    std::size_t rc = iconv(cd.get(), &src, &srcLeft, &dst, &dstLeft);
+    out.append(buffer, sizeof buffer - dstLeft);
+    if (rc != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+    // EILSEQ, or EINVAL for a sequence cut off at the end: replace it and go on.
     if (srcLeft == 0) break;
-    if (out.size() - used < 1) out.resize(out.size() * 2);
-    out[used++] = '?';
+    out.push_back('?');
     std::size_t skip = skipLength(static_cast<unsigned char>(*src), srcLeft);
     src += skip;
     srcLeft -= skip;
     iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
-    if (srcLeft == 0) break;
   }
-  out.resize(used);
   return out;
 }
 
@@ -83,24 +77,36 @@ bool isCp932LeadByte(unsigned char c) {
 }
 
 std::string cp932ToUtf8(std::string_view cp932) {
-  return convert("UTF-8", "CP932", cp932, [](unsigned char c, std::size_t left) -> std::size_t {
-    // A lead byte with a bad trail: drop only the lead so the trail can start over.
-    (void)c;
-    (void)left;
-    return 1;
-  });
+  return convert(
+      "UTF-8", "CP932", cp932,
+      [](unsigned char c, std::size_t left) -> std::size_t {
+        // A lead byte with a bad trail: drop only the lead so the trail can start over.
+        (void)c;
+        (void)left;
+        return 1;
+      },
+      [](std::string_view in) {
+        // Every CP932 byte above 0x7F grows by at most two bytes in UTF-8 (half-width kana: 1 ->
+        // 3).
+        std::size_t high = 0;
+        for (char c : in) high += static_cast<unsigned char>(c) >= 0x80;
+        return in.size() + 2 * high;
+      });
 }
 
 std::string utf8ToCp932(std::string_view utf8) {
-  return convert("CP932", "UTF-8", utf8, [utf8](unsigned char c, std::size_t left) -> std::size_t {
-    // Skip a whole well-formed character, but only the first byte of a broken one.
-    std::size_t n = utf8SequenceLength(c);
-    if (n > left) return 1;
-    const char* p = utf8.data() + (utf8.size() - left);
-    for (std::size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(p[k]) & 0xC0) != 0x80) return 1;
-    return n;
-  });
+  return convert(
+      "CP932", "UTF-8", utf8,
+      [utf8](unsigned char c, std::size_t left) -> std::size_t {
+        // Skip a whole well-formed character, but only the first byte of a broken one.
+        std::size_t n = utf8SequenceLength(c);
+        if (n > left) return 1;
+        const char* p = utf8.data() + (utf8.size() - left);
+        for (std::size_t k = 1; k < n; ++k)
+          if ((static_cast<unsigned char>(p[k]) & 0xC0) != 0x80) return 1;
+        return n;
+      },
+      [](std::string_view in) { return in.size(); });  // CP932 is never longer than UTF-8
 }
 
 std::string cutCp932(std::string_view cp932, std::size_t maxBytes) {

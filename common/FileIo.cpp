@@ -89,6 +89,7 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 std::atomic<unsigned> tempCounter{0};
+constexpr std::size_t kReadChunkBytes = 64 * 1024;
 
 }  // namespace
 
@@ -99,17 +100,23 @@ Result<std::string> readFileBytes(const std::string& path) {
   if (::fstat(fd.get(), &st) != 0) return Result<std::string>::failure(errorText(path, errno));
   if (S_ISDIR(st.st_mode)) return Result<std::string>::failure(errorText(path, EISDIR));
   std::string data;
-  if (S_ISREG(st.st_mode) && st.st_size > 0) data.reserve(static_cast<std::size_t>(st.st_size));
-  char buf[65536];
+  // A regular file is read straight into a string of its size; anything else (a pipe, a device
+  // that reports no size) in pieces until the end.
+  std::size_t expected =
+      S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+  data.resize(expected);
+  std::size_t used = 0;
   while (true) {
-    ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (used == data.size()) data.resize(data.size() + kReadChunkBytes);
+    ssize_t n = ::read(fd.get(), data.data() + used, data.size() - used);
     if (n < 0) {
       if (errno == EINTR) continue;
       return Result<std::string>::failure(errorText(path, errno));
     }
     if (n == 0) break;
-    data.append(buf, static_cast<std::size_t>(n));
+    used += static_cast<std::size_t>(n);
   }
+  data.resize(used);
   return data;
 }
 
@@ -149,51 +156,80 @@ std::string joinLinesCrLf(const std::vector<std::string>& lines) {
   return out;
 }
 
-Status writeFileAtomically(const std::string& path, std::string_view bytes) {
+AtomicFileWriter::~AtomicFileWriter() {
+  abandon();
+}
+
+void AtomicFileWriter::abandon() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+Status AtomicFileWriter::open(const std::string& path) {
+  abandon();
+  error_ = 0;
   if (path.empty()) return Status::failure("empty file name");
-  const std::string target = resolveTarget(path);
-  const std::string folder = folderOf(target);
-  auto slash = target.find_last_of('/');
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  target_ = resolveTarget(path);
+  folder_ = folderOf(target_);
+  auto slash = target_.find_last_of('/');
+  const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
 
   // Keep the old file's permissions; a new file gets the usual 0666 less the umask via open().
   struct stat old {};
-  bool hadOld = ::stat(target.c_str(), &old) == 0;
-  if (hadOld && !S_ISREG(old.st_mode)) return Status::failure(errorText(target, EISDIR));
+  bool hadOld = ::stat(target_.c_str(), &old) == 0;
+  if (hadOld && !S_ISREG(old.st_mode)) return Status::failure(errorText(target_, EISDIR));
 
-  std::string temp;
-  Fd fd;
-  for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
-    temp = folder + "/." + base + "." + std::to_string(::getpid()) + "." +
-           std::to_string(tempCounter.fetch_add(1)) + ".tmp";
-    fd = Fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd.valid() && errno != EEXIST) return Status::failure(errorText(target, errno));
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    std::string name = folder_ + "/." + base + "." + std::to_string(::getpid()) + "." +
+                       std::to_string(tempCounter.fetch_add(1)) + ".tmp";
+    fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ >= 0) {
+      temp_ = name;
+    } else if (errno != EEXIST) {
+      return Status::failure(errorText(target_, errno));
+    }
   }
-  if (!fd.valid()) return Status::failure(errorText(target, EEXIST));
-
-  auto fail = [&](int err) {
-    fd.reset();
-    ::unlink(temp.c_str());
-    return Status::failure(errorText(target, err));
-  };
+  if (fd_ < 0) return Status::failure(errorText(target_, EEXIST));
   // Not fatal when it fails (another owner): the file then keeps default permissions.
-  if (hadOld) (void)::fchmod(fd.get(), old.st_mode & 07777);
-  if (!writeAll(fd.get(), bytes)) return fail(errno);
-  if (::fsync(fd.get()) != 0) return fail(errno);
-  if (!fd.close()) {
-    int err = errno;
-    ::unlink(temp.c_str());
-    return Status::failure(errorText(target, err));
+  if (hadOld) (void)::fchmod(fd_, old.st_mode & 07777);
+  return Status::success();
+}
+
+bool AtomicFileWriter::write(std::string_view bytes) {
+  if (fd_ < 0 || error_ != 0) return false;
+  if (!writeAll(fd_, bytes)) {
+    error_ = errno;
+    return false;
   }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    int err = errno;
-    ::unlink(temp.c_str());
-    return Status::failure(errorText(target, err));
-  }
+  return true;
+}
+
+Status AtomicFileWriter::commit() {
+  if (fd_ < 0) return Status::failure(errorText(target_, EBADF));
+  auto fail = [this](int err) {
+    abandon();
+    return Status::failure(errorText(target_, err));
+  };
+  if (error_ != 0) return fail(error_);
+  if (::fsync(fd_) != 0) return fail(errno);
+  int rc = ::close(fd_);
+  fd_ = -1;
+  if (rc != 0) return fail(errno);
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail(errno);
+  temp_.clear();
   // Make the rename itself durable; a failure here no longer endangers the old or new data.
-  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Fd dir(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.valid()) (void)::fsync(dir.get());
   return Status::success();
+}
+
+Status writeFileAtomically(const std::string& path, std::string_view bytes) {
+  AtomicFileWriter writer;
+  if (Status s = writer.open(path); !s) return s;
+  writer.write(bytes);
+  return writer.commit();
 }
 
 Status writeTextFile(const std::string& path, std::string_view utf8Text) {

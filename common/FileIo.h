@@ -23,6 +23,31 @@ std::string joinLinesCrLf(const std::vector<std::string>& lines);
 // A failure leaves the old file as it was and removes the temporary file. A symbolic link at path
 // is followed, so the file it names is replaced and the link stays.
 Status writeFileAtomically(const std::string& path, std::string_view bytes);
+// Writes a file piece by piece to a temporary file beside the target and renames it over the
+// target on commit, so large files need no buffer of their whole contents. Destroying the writer
+// without a successful commit removes the temporary file and leaves the old file as it was.
+class AtomicFileWriter {
+ public:
+  AtomicFileWriter() = default;
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  Status open(const std::string& path);
+  // False once anything has failed; the reason comes with commit().
+  bool write(std::string_view bytes);
+  // Flushes to disk and renames over the target.
+  Status commit();
+
+ private:
+  void abandon();
+  std::string target_;
+  std::string folder_;
+  std::string temp_;
+  int fd_ = -1;
+  int error_ = 0;
+};
+
 // Converts UTF-8 text to CP932 and writes it with writeFileAtomically.
 Status writeTextFile(const std::string& path, std::string_view utf8Text);
 

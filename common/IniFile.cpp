@@ -1,15 +1,36 @@
-// INI parsing and writing with hash indexes over sections and keys.
+// INI parsing and writing over one text pool, with case-folded hash indexes of sections and keys.
 #include "common/IniFile.h"
+
+#include <limits>
 
 #include "common/FileIo.h"
 #include "common/Numbers.h"
 
 namespace pvrj {
+namespace {
+// Sections with at most this many keys are searched in order: cheaper than a hash for the usual
+// handful of keys, and it spares every small section a table of its own.
+constexpr std::size_t kLinearKeyLimit = 16;
+// Room made for the keys of a section when it is read: chart sections hold up to eight.
+constexpr std::size_t kUsualKeyCount = 8;
+// Pool positions are 32-bit; text beyond this is not read.
+constexpr std::size_t kMaxPoolBytes = std::numeric_limits<std::uint32_t>::max();
+
+char lowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+}  // namespace
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+  return true;
+}
 
 std::string asciiLower(std::string_view text) {
   std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (char& c : out) c = lowerAscii(c);
   return out;
 }
 
@@ -22,9 +43,127 @@ std::string_view trimBlanks(std::string_view text) {
   return text.substr(b, e - b);
 }
 
+// ---- FoldedIndex -------------------------------------------------------------------------
+
+std::uint64_t IniFile::FoldedIndex::hashOf(std::string_view name) {
+  std::uint64_t h = 14695981039346656037ull;  // FNV-1a over the folded bytes
+  for (char c : name) {
+    h ^= static_cast<unsigned char>(lowerAscii(c));
+    h *= 1099511628211ull;
+  }
+  return h ^ (h >> 29);
+}
+
+void IniFile::FoldedIndex::clear() {
+  slots_.clear();
+  count_ = 0;
+}
+
+void IniFile::FoldedIndex::reserve(std::size_t n) {
+  std::size_t want = 16;
+  while (want < n * 2) want *= 2;
+  if (want > slots_.size()) rehash(want);
+}
+
+void IniFile::FoldedIndex::rehash(std::size_t slotCount) {
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(slotCount, Slot{});
+  const std::size_t mask = slotCount - 1;
+  for (const Slot& s : old) {
+    if (s.position == kEmpty) continue;
+    std::size_t i = s.hash & mask;
+    while (slots_[i].position != kEmpty) i = (i + 1) & mask;
+    slots_[i] = s;
+  }
+}
+
+void IniFile::FoldedIndex::insert(std::uint64_t hash, std::size_t position) {
+  if ((count_ + 1) * 2 > slots_.size()) rehash(slots_.empty() ? 16 : slots_.size() * 2);
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = hash & mask;
+  while (slots_[i].position != kEmpty) i = (i + 1) & mask;
+  slots_[i] = Slot{hash, static_cast<std::uint32_t>(position)};
+  ++count_;
+}
+
+template <class NameAt>
+std::size_t IniFile::FoldedIndex::find(std::string_view name, NameAt nameAt) const {
+  if (slots_.empty()) return std::string_view::npos;
+  const std::uint64_t hash = hashOf(name);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask; slots_[i].position != kEmpty; i = (i + 1) & mask) {
+    if (slots_[i].hash == hash && equalsIgnoringCase(nameAt(slots_[i].position), name))
+      return slots_[i].position;
+  }
+  return std::string_view::npos;
+}
+
+// ---- keys and sections -------------------------------------------------------------------
+
+IniFile::Span IniFile::store(std::string_view text) {
+  Span span{static_cast<std::uint32_t>(pool_.size()), static_cast<std::uint32_t>(text.size())};
+  pool_.append(text);
+  return span;
+}
+
+const IniFile::Entry* IniFile::findKey(const Section& section, std::string_view key) const {
+  if (section.index.empty()) {
+    for (const auto& e : section.entries)
+      if (equalsIgnoringCase(text(e.key), key)) return &e;
+    return nullptr;
+  }
+  std::size_t at = section.index.find(
+      key, [&](std::size_t i) -> std::string_view { return text(section.entries[i].key); });
+  return at == std::string_view::npos ? nullptr : &section.entries[at];
+}
+
+void IniFile::addKey(Section& section, Span key, Span value) {
+  section.entries.push_back({key, value});
+  if (!section.index.empty()) {
+    section.index.insert(FoldedIndex::hashOf(text(key)), section.entries.size() - 1);
+  } else if (section.entries.size() > kLinearKeyLimit) {
+    reindexKeys(section);
+  }
+}
+
+void IniFile::reindexKeys(Section& section) {
+  section.index.clear();
+  if (section.entries.size() <= kLinearKeyLimit) return;
+  section.index.reserve(section.entries.size());
+  for (std::size_t i = 0; i < section.entries.size(); ++i)
+    section.index.insert(FoldedIndex::hashOf(text(section.entries[i].key)), i);
+}
+
+const IniFile::Section* IniFile::findSection(std::string_view name) const {
+  std::size_t at = sectionIndex_.find(
+      name, [this](std::size_t i) -> std::string_view { return text(sections_[i].name); });
+  return at == std::string_view::npos ? nullptr : &sections_[at];
+}
+
+IniFile::Section& IniFile::sectionFor(std::string_view name) {
+  if (const Section* found = findSection(name)) return const_cast<Section&>(*found);
+  Span stored = store(name);
+  sectionIndex_.insert(FoldedIndex::hashOf(name), sections_.size());
+  sections_.push_back(Section{stored, {}, {}, false});
+  return sections_.back();
+}
+
+void IniFile::reindexSections() {
+  sectionIndex_.clear();
+  for (std::size_t i = 0; i < sections_.size(); ++i)
+    if (!sections_[i].erased) sectionIndex_.insert(FoldedIndex::hashOf(text(sections_[i].name)), i);
+}
+
+const IniFile::Entry* IniFile::findEntry(std::string_view section, std::string_view key) const {
+  const Section* s = findSection(section);
+  return s ? findKey(*s, key) : nullptr;
+}
+
+// ---- parsing and writing -----------------------------------------------------------------
+
 IniFile IniFile::fromString(std::string_view text) {
   IniFile ini;
-  ini.parse(text);
+  ini.parse(text.substr(0, std::min(text.size(), kMaxPoolBytes / 2)));
   return ini;
 }
 
@@ -34,34 +173,57 @@ Result<IniFile> IniFile::load(const std::string& path) {
   return fromString(text.value());
 }
 
-void IniFile::parse(std::string_view text) {
-  Section* current = nullptr;
+void IniFile::parse(std::string_view source) {
+  // The source becomes the pool, and every name and value is a span of it.
+  const std::size_t base = pool_.size();
+  pool_.append(source);
+  const std::string_view all(pool_);
+  const std::string_view body = all.substr(base);
+  auto spanOf = [&](std::string_view piece) {
+    return Span{static_cast<std::uint32_t>(piece.data() - all.data()),
+                static_cast<std::uint32_t>(piece.size())};
+  };
+
+  // Size the section tables once: a file with many sections would otherwise rehash repeatedly.
+  std::size_t headers = 0;
+  for (std::size_t p = body.find('['); p != std::string_view::npos; p = body.find('[', p + 1))
+    ++headers;
+  sections_.reserve(sections_.size() + headers);
+  sectionIndex_.reserve(sectionIndex_.size() + headers);
+
+  std::size_t current = std::string_view::npos;
   std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = trimBlanks(text.substr(pos, end - pos));
+  while (pos < body.size()) {
+    std::size_t end = pos;
+    while (end < body.size() && body[end] != '\r' && body[end] != '\n') ++end;
+    std::string_view line = trimBlanks(body.substr(pos, end - pos));
     pos = end;
-    if (pos < text.size() && text[pos] == '\r') ++pos;
-    if (pos < text.size() && text[pos] == '\n') ++pos;
+    if (pos < body.size() && body[pos] == '\r') ++pos;
+    if (pos < body.size() && body[pos] == '\n') ++pos;
 
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       auto close = line.find(']');
       std::string_view name =
-          close == std::string_view::npos ? line.substr(1) : line.substr(1, close - 1);
-      current = &sectionFor(trimBlanks(name));
+          trimBlanks(close == std::string_view::npos ? line.substr(1) : line.substr(1, close - 1));
+      if (const Section* found = findSection(name)) {
+        current = static_cast<std::size_t>(found - sections_.data());
+      } else {
+        sectionIndex_.insert(FoldedIndex::hashOf(name), sections_.size());
+        sections_.push_back(Section{spanOf(name), {}, {}, false});
+        sections_.back().entries.reserve(kUsualKeyCount);
+        current = sections_.size() - 1;
+      }
       continue;
     }
-    if (current == nullptr) continue;
+    if (current == std::string_view::npos) continue;
     auto eq = line.find('=');
     if (eq == std::string_view::npos) continue;
     std::string_view key = trimBlanks(line.substr(0, eq));
     if (key.empty()) continue;
-    std::string lower = asciiLower(key);
-    if (current->index.count(lower)) continue;  // the first value of a repeated key counts
-    current->index.emplace(std::move(lower), current->entries.size());
-    current->entries.push_back({std::string(key), std::string(trimBlanks(line.substr(eq + 1)))});
+    Section& section = sections_[current];
+    if (findKey(section, key)) continue;  // the first value of a repeated key counts
+    addKey(section, spanOf(key), spanOf(trimBlanks(line.substr(eq + 1))));
   }
 }
 
@@ -69,20 +231,20 @@ std::string IniFile::toString() const {
   std::size_t total = 0;
   for (const auto& s : sections_) {
     if (s.erased) continue;
-    total += s.name.size() + 6;
-    for (const auto& e : s.entries) total += e.key.size() + e.value.size() + 3;
+    total += s.name.len + 6;
+    for (const auto& e : s.entries) total += e.key.len + e.value.len + 3;
   }
   std::string out;
   out.reserve(total);
   for (const auto& s : sections_) {
     if (s.erased) continue;
     out += '[';
-    out += s.name;
+    out += text(s.name);
     out += "]\r\n";
     for (const auto& e : s.entries) {
-      out += e.key;
+      out += text(e.key);
       out += '=';
-      out += e.value;
+      out += text(e.value);
       out += "\r\n";
     }
     out += "\r\n";
@@ -94,27 +256,35 @@ Status IniFile::save(const std::string& path) const {
   return writeTextFile(path, toString());
 }
 
-const IniFile::Section* IniFile::findSection(std::string_view name) const {
-  auto it = sectionIndex_.find(asciiLower(name));
-  if (it == sectionIndex_.end()) return nullptr;
-  return &sections_[it->second];
+// ---- reading -----------------------------------------------------------------------------
+
+std::optional<std::string_view> IniFile::SectionView::value(std::string_view key) const {
+  if (section_ == nullptr) return std::nullopt;
+  const Entry* e = file_->findKey(*section_, key);
+  if (e == nullptr) return std::nullopt;
+  return file_->text(e->value);
 }
 
-IniFile::Section& IniFile::sectionFor(std::string_view name) {
-  std::string lower = asciiLower(name);
-  auto it = sectionIndex_.find(lower);
-  if (it != sectionIndex_.end()) return sections_[it->second];
-  sectionIndex_.emplace(std::move(lower), sections_.size());
-  sections_.push_back(Section{std::string(name), {}, {}, false});
-  return sections_.back();
+std::string IniFile::SectionView::readString(std::string_view key,
+                                             std::string_view fallback) const {
+  return std::string(value(key).value_or(fallback));
 }
 
-const IniFile::Entry* IniFile::findEntry(std::string_view section, std::string_view key) const {
-  const Section* s = findSection(section);
-  if (s == nullptr) return nullptr;
-  auto it = s->index.find(asciiLower(key));
-  if (it == s->index.end()) return nullptr;
-  return &s->entries[it->second];
+std::int32_t IniFile::SectionView::readInteger(std::string_view key, std::int32_t fallback) const {
+  auto v = value(key);
+  return v ? parseIntegerOr(*v, fallback) : fallback;
+}
+
+IniFile::SectionView IniFile::sectionNear(std::string_view name, std::size_t& after) const {
+  std::size_t next = after + 1;
+  if (next < sections_.size() && !sections_[next].erased &&
+      equalsIgnoringCase(text(sections_[next].name), name)) {
+    after = next;
+    return SectionView(this, &sections_[next]);
+  }
+  const Section* found = findSection(name);
+  if (found != nullptr) after = static_cast<std::size_t>(found - sections_.data());
+  return SectionView(this, found);
 }
 
 bool IniFile::hasSection(std::string_view section) const {
@@ -128,35 +298,38 @@ bool IniFile::hasKey(std::string_view section, std::string_view key) const {
 std::optional<std::string> IniFile::value(std::string_view section, std::string_view key) const {
   const Entry* e = findEntry(section, key);
   if (e == nullptr) return std::nullopt;
-  return e->value;
+  return std::string(text(e->value));
 }
 
 std::string IniFile::readString(std::string_view section, std::string_view key,
                                 std::string_view fallback) const {
   const Entry* e = findEntry(section, key);
-  return e ? e->value : std::string(fallback);
+  return std::string(e ? text(e->value) : fallback);
 }
 
 std::int32_t IniFile::readInteger(std::string_view section, std::string_view key,
                                   std::int32_t fallback) const {
   const Entry* e = findEntry(section, key);
-  return e ? parseIntegerOr(e->value, fallback) : fallback;
+  return e ? parseIntegerOr(text(e->value), fallback) : fallback;
 }
 
 bool IniFile::readBool(std::string_view section, std::string_view key, bool fallback) const {
   return readInteger(section, key, fallback ? 1 : 0) != 0;
 }
 
+// ---- changing ----------------------------------------------------------------------------
+
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
   Section& s = sectionFor(section);
-  std::string lower = asciiLower(key);
-  auto it = s.index.find(lower);
-  if (it != s.index.end()) {
-    s.entries[it->second].value.assign(value);
+  // The old text stays in the pool unused; a file is rewritten far less often than read.
+  if (const Entry* e = findKey(s, key)) {
+    Span stored = store(value);
+    const_cast<Entry*>(e)->value = stored;
     return;
   }
-  s.index.emplace(std::move(lower), s.entries.size());
-  s.entries.push_back({std::string(key), std::string(value)});
+  Span k = store(key);
+  Span v = store(value);
+  addKey(s, k, v);
 }
 
 void IniFile::writeInteger(std::string_view section, std::string_view key, std::int64_t value) {
@@ -168,30 +341,28 @@ void IniFile::writeBool(std::string_view section, std::string_view key, bool val
 }
 
 void IniFile::eraseSection(std::string_view section) {
-  auto it = sectionIndex_.find(asciiLower(section));
-  if (it == sectionIndex_.end()) return;
-  // Mark rather than remove, so the other sections keep their indexes.
-  Section& s = sections_[it->second];
+  const Section* found = findSection(section);
+  if (found == nullptr) return;
+  // Mark rather than remove, so the other sections keep their positions.
+  Section& s = const_cast<Section&>(*found);
   s.erased = true;
   s.entries.clear();
   s.index.clear();
-  sectionIndex_.erase(it);
+  reindexSections();
 }
 
 void IniFile::deleteKey(std::string_view section, std::string_view key) {
-  auto sit = sectionIndex_.find(asciiLower(section));
-  if (sit == sectionIndex_.end()) return;
-  Section& s = sections_[sit->second];
-  auto it = s.index.find(asciiLower(key));
-  if (it == s.index.end()) return;
-  std::size_t gone = it->second;
-  s.entries.erase(s.entries.begin() + static_cast<std::ptrdiff_t>(gone));
-  s.index.erase(it);
-  for (auto& [k, idx] : s.index)
-    if (idx > gone) --idx;
+  const Section* found = findSection(section);
+  if (found == nullptr) return;
+  Section& s = const_cast<Section&>(*found);
+  const Entry* e = findKey(s, key);
+  if (e == nullptr) return;
+  s.entries.erase(s.entries.begin() + (e - s.entries.data()));
+  reindexKeys(s);
 }
 
 void IniFile::clear() {
+  pool_.clear();
   sections_.clear();
   sectionIndex_.clear();
 }
@@ -199,14 +370,14 @@ void IniFile::clear() {
 std::vector<std::string> IniFile::sectionNames() const {
   std::vector<std::string> names;
   for (const auto& s : sections_)
-    if (!s.erased) names.push_back(s.name);
+    if (!s.erased) names.emplace_back(text(s.name));
   return names;
 }
 
 std::vector<std::string> IniFile::keyNames(std::string_view section) const {
   std::vector<std::string> names;
   if (const Section* s = findSection(section))
-    for (const auto& e : s->entries) names.push_back(e.key);
+    for (const auto& e : s->entries) names.emplace_back(text(e.key));
   return names;
 }
 

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "common/Result.h"
@@ -16,7 +15,8 @@ namespace pvrj {
 // blanks around "=" are dropped, lines before the first section or without "=" are ignored.
 // A section named twice is read as one; of a key named twice in a section the first value counts.
 // Writing gives "[name]", then "key=value" lines, then one empty line per section, with CR LF.
-// Look-ups go through hash indexes, so files with many thousands of sections stay fast.
+// Sections are found through a hash index, and so are the keys of long sections, so files with
+// many thousands of sections or keys stay fast.
 class IniFile {
  public:
   IniFile() = default;
@@ -54,32 +54,97 @@ class IniFile {
 
   std::vector<std::string> sectionNames() const;
   std::vector<std::string> keyNames(std::string_view section) const;
-  std::size_t sectionCount() const { return sections_.size(); }
+  std::size_t sectionCount() const { return sectionIndex_.size(); }
 
  private:
+  // A piece of pool_: keys, values and section names all live in one text buffer, so a file of
+  // many thousands of sections costs no allocation per line.
+  struct Span {
+    std::uint32_t pos = 0;
+    std::uint32_t len = 0;
+  };
+
+  // Open-addressing hash index of positions in a list, keyed by names folded to ASCII lower
+  // case. It holds no strings of its own: the caller's list keeps the names.
+  class FoldedIndex {
+   public:
+    static std::uint64_t hashOf(std::string_view name);
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    void clear();
+    void reserve(std::size_t n);
+    void insert(std::uint64_t hash, std::size_t position);
+    // The position whose name (nameAt(position)) equals name regardless of case, or npos.
+    template <class NameAt>
+    std::size_t find(std::string_view name, NameAt nameAt) const;
+
+   private:
+    struct Slot {
+      std::uint64_t hash = 0;
+      std::uint32_t position = kEmpty;
+    };
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+    void rehash(std::size_t slotCount);
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
+  };
+
   struct Entry {
-    std::string key;
-    std::string value;
+    Span key;
+    Span value;
   };
   struct Section {
-    std::string name;
+    Span name;
     std::vector<Entry> entries;
-    std::unordered_map<std::string, std::size_t> index;  // lower-case key -> entry
+    FoldedIndex index;  // built only once a section outgrows a short linear scan of its keys
     bool erased = false;
   };
 
+ public:
+  // A read-only handle on one section, so many keys of a section cost one section look-up.
+  // Valid until the file is changed.
+  class SectionView {
+   public:
+    bool exists() const { return section_ != nullptr; }
+    std::optional<std::string_view> value(std::string_view key) const;
+    std::string readString(std::string_view key, std::string_view fallback) const;
+    std::int32_t readInteger(std::string_view key, std::int32_t fallback) const;
+
+   private:
+    friend class IniFile;
+    SectionView(const IniFile* file, const Section* section) : file_(file), section_(section) {}
+    const IniFile* file_;
+    const Section* section_;
+  };
+  SectionView section(std::string_view name) const { return SectionView(this, findSection(name)); }
+  // The same, trying the section after `after` first: readers that visit sections in file order
+  // then walk the list instead of hashing every name. after is updated to the section found.
+  SectionView sectionNear(std::string_view name, std::size_t& after) const;
+
+ private:
+  std::string_view text(Span span) const {
+    return std::string_view(pool_).substr(span.pos, span.len);
+  }
+  Span store(std::string_view text);
+  const Entry* findKey(const Section& section, std::string_view key) const;
+  void addKey(Section& section, Span key, Span value);
+  void reindexKeys(Section& section);
   const Section* findSection(std::string_view name) const;
   Section& sectionFor(std::string_view name);
   const Entry* findEntry(std::string_view section, std::string_view key) const;
+  void reindexSections();
   void parse(std::string_view text);
 
-  std::vector<Section> sections_;
-  std::unordered_map<std::string, std::size_t> sectionIndex_;  // lower-case name -> section
+  std::string pool_;
+  std::vector<Section> sections_;  // erased ones stay as gaps until the next clear
+  FoldedIndex sectionIndex_;
 };
 
 // ASCII lower case of text (other bytes unchanged).
 std::string asciiLower(std::string_view text);
 // Text without leading and trailing blanks (space, tab, CR, LF).
 std::string_view trimBlanks(std::string_view text);
+// Equality without regard to ASCII case.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace pvrj

@@ -86,6 +86,62 @@ TEST(IniFile, DuplicateSectionsMergeAndErasingWorks) {
   EXPECT_EQ(ini.toString(), "[S]\r\nc=3\r\n\r\n[T]\r\nnew=v\r\n\r\n");
 }
 
+TEST(IniFile, LongSectionsKeepOrderAndFindEveryKey) {
+  IniFile ini;
+  for (int i = 0; i < 40; ++i) ini.writeInteger("Names", "Key" + std::to_string(i), i);
+  ini.writeInteger("names", "KEY7", 700);  // replaced in place, found regardless of case
+  for (int i = 0; i < 40; ++i)
+    EXPECT_EQ(ini.readInteger("NAMES", "key" + std::to_string(i), -1), i == 7 ? 700 : i) << i;
+  ini.deleteKey("Names", "key0");
+  ini.deleteKey("Names", "Key39");
+  EXPECT_FALSE(ini.hasKey("Names", "Key0"));
+  EXPECT_EQ(ini.readInteger("Names", "Key38", -1), 38);
+  auto keys = ini.keyNames("Names");
+  ASSERT_EQ(keys.size(), 38u);
+  EXPECT_EQ(keys.front(), "Key1");
+  EXPECT_EQ(keys.back(), "Key38");
+  // The same through parsing, with a repeated key in a long section.
+  std::string text = "[S]\n";
+  for (int i = 0; i < 30; ++i) text += "k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  text += "K5=dup\n";
+  auto parsed = IniFile::fromString(text);
+  EXPECT_EQ(parsed.readString("s", "k5", ""), "5");
+  EXPECT_EQ(parsed.keyNames("S").size(), 30u);
+}
+
+TEST(IniFile, SectionViewReadsOneSection) {
+  auto ini = IniFile::fromString("[Item0]\nLeft=$10\nName=a b\n");
+  auto v = ini.section("ITEM0");
+  ASSERT_TRUE(v.exists());
+  EXPECT_EQ(v.readInteger("left", 0), 16);
+  EXPECT_EQ(v.readString("NAME", "x"), "a b");
+  EXPECT_EQ(v.readString("Missing", "x"), "x");
+  EXPECT_FALSE(v.value("Missing").has_value());
+  auto none = ini.section("Item1");
+  EXPECT_FALSE(none.exists());
+  EXPECT_EQ(none.readInteger("Left", 5), 5);
+  ini.eraseSection("item0");
+  EXPECT_EQ(ini.sectionCount(), 0u);
+  EXPECT_EQ(ini.toString(), "");
+  ini.clear();
+  ini.writeString("A", "b", "c");
+  EXPECT_EQ(ini.toString(), "[A]\r\nb=c\r\n\r\n");
+}
+
+TEST(IniFile, SectionNearWalksInOrderAndFallsBackToLookUp) {
+  auto ini = IniFile::fromString("[H]\n[Item0]\nv=0\n[Item2]\nv=2\n[Item1]\nv=1\n");
+  std::size_t cursor = 0;
+  EXPECT_EQ(ini.sectionNear("item0", cursor).readInteger("v", -1), 0);
+  EXPECT_EQ(cursor, 1u);
+  EXPECT_EQ(ini.sectionNear("Item1", cursor).readInteger("v", -1), 1);  // out of order: looked up
+  EXPECT_EQ(cursor, 3u);
+  EXPECT_EQ(ini.sectionNear("Item2", cursor).readInteger("v", -1), 2);
+  EXPECT_FALSE(ini.sectionNear("Item3", cursor).exists());
+  EXPECT_EQ(cursor, 2u);
+  cursor = 99;  // a cursor past the end is harmless
+  EXPECT_TRUE(ini.sectionNear("H", cursor).exists());
+}
+
 TEST(IniFile, ManySectionsLookUpQuickly) {
   std::string text;
   constexpr int kSections = 50000;
