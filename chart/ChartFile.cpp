@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/CommaText.h"
+#include "common/Encoding.h"
 #include "common/FileIo.h"
 #include "common/IniFile.h"
 #include "common/Numbers.h"
@@ -147,21 +148,22 @@ Result<StagedChart> stageChart(const IniFile& ini, std::size_t textBytes) {
   const std::int32_t start = ini.readInteger(kHeaderSection, "Start", kNoItem);
   s.start = start >= 0 && start < itemCount ? start : kNoItem;
 
+  std::size_t cursor = 0;  // sections are usually in order: walk them rather than hash each
   s.items.resize(static_cast<std::size_t>(itemCount));
   for (std::size_t n = 0; n < s.items.size(); ++n) {
     const std::string sec = numberedSection("Item", n);
+    const IniFile::SectionView v = ini.sectionNear(sec, cursor);
     ChartItem& item = s.items[n];
     item.Selected = true;
-    item.Name = ini.readString(sec, "Name", "");
-    item.Width = ini.readInteger(sec, "Width", kDefaultItemWidth);
-    item.Height = ini.readInteger(sec, "Height", kDefaultItemHeight);
-    item.Left = ini.readInteger(sec, "Left", 0);
-    item.Top = ini.readInteger(sec, "Top", 0);
-    item.Color = static_cast<std::uint32_t>(
-        ini.readInteger(sec, "Color", static_cast<std::int32_t>(kWhite)));
-    item.Type = static_cast<std::uint8_t>(ini.readInteger(sec, "Type", 0));
-    auto prm = ini.value(sec, "Prm");
-    auto fields = splitCommaText(prm ? *prm : defaultPrmText());
+    item.Name = v.readString("Name", "");
+    item.Width = v.readInteger("Width", kDefaultItemWidth);
+    item.Height = v.readInteger("Height", kDefaultItemHeight);
+    item.Left = v.readInteger("Left", 0);
+    item.Top = v.readInteger("Top", 0);
+    item.Color =
+        static_cast<std::uint32_t>(v.readInteger("Color", static_cast<std::int32_t>(kWhite)));
+    item.Type = static_cast<std::uint8_t>(v.readInteger("Type", 0));
+    auto fields = splitCommaText(v.value("Prm").value_or(defaultPrmText()));
     if (fields.size() < kPrmFieldCount)
       return R::failure(
           readFailure(sec, "Prm の数値が " + std::to_string(kPrmFieldCount) + " 個ありません"));
@@ -174,25 +176,26 @@ Result<StagedChart> stageChart(const IniFile& ini, std::size_t textBytes) {
   s.links.resize(static_cast<std::size_t>(linkCount));
   for (std::size_t n = 0; n < s.links.size(); ++n) {
     const std::string sec = numberedSection("Link", n);
+    const IniFile::SectionView v = ini.sectionNear(sec, cursor);
     ChartLink& link = s.links[n];
     link.Selected = true;
-    link.Main = static_cast<std::uint8_t>(ini.readInteger(sec, "Main", 0));
+    link.Main = static_cast<std::uint8_t>(v.readInteger("Main", 0));
     // An end that names no item of this file would point at a stranger or outside the list.
     auto end = [&](const char* key) {
-      std::int32_t v = ini.readInteger(sec, key, kNoItem);
-      return v >= 0 && v < itemCount ? v : kNoItem;
+      std::int32_t i = v.readInteger(key, kNoItem);
+      return i >= 0 && i < itemCount ? i : kNoItem;
     };
     link.Origin = end("Origin");
     link.Final = end("Final");
-    std::string points = ini.readString(sec, "Point", "");
+    std::string_view points = v.value("Point").value_or("");
     if (points.empty()) continue;
     auto pieces = splitAtCommas(points);
     std::vector<std::int32_t> numbers;
     numbers.reserve(pieces.size());
     for (auto piece : pieces) {
-      auto v = parseInteger(piece);
-      if (!v) return R::failure(readFailure(sec, "Point に整数でない値があります"));
-      numbers.push_back(*v);
+      auto number = parseInteger(piece);
+      if (!number) return R::failure(readFailure(sec, "Point に整数でない値があります"));
+      numbers.push_back(*number);
     }
     link.Point.reserve(numbers.size() / 2);
     for (std::size_t i = 0; i + 1 < numbers.size(); i += 2)
@@ -358,9 +361,13 @@ std::string chartSavePath(const std::string& path, bool chartFilter) {
   return base + kChartExtension;
 }
 
-std::string chartFileText(const Chart& chart) {
-  std::string out;
-  out.reserve(256 + chart.items.size() * 320 + chart.links.size() * 64);
+namespace {
+
+// Writes the chart's text into buffer; whenever the buffer holds at least chunkBytes after a
+// section, hands it to flush (which empties it). Sections are never split, so every piece is
+// whole characters.
+template <class Flush>
+void emitChartText(const Chart& chart, std::string& out, std::size_t chunkBytes, Flush flush) {
   out += "[GraphicalEdit]\r\n";
   appendKey(out, "Type", chart.Type);
   appendKey(out, "Width", chart.Width);
@@ -391,6 +398,7 @@ std::string chartFileText(const Chart& chart) {
       appendInt(out, word);
     }
     out += "\r\n\r\n";
+    if (out.size() >= chunkBytes) flush(out);
   }
   for (std::size_t n = 0; n < chart.links.size(); ++n) {
     const ChartLink& link = chart.links[n];
@@ -410,7 +418,21 @@ std::string chartFileText(const Chart& chart) {
       appendInt(out, p.y);
     }
     out += "\r\n\r\n";
+    if (out.size() >= chunkBytes) flush(out);
   }
+  if (!out.empty()) flush(out);
+}
+
+// Large charts are converted and written in pieces of about this size, so saving needs no copy
+// of the whole file in memory.
+constexpr std::size_t kSaveChunkBytes = 48 * 1024;
+
+}  // namespace
+
+std::string chartFileText(const Chart& chart) {
+  std::string out;
+  out.reserve(256 + chart.items.size() * 320 + chart.links.size() * 64);
+  emitChartText(chart, out, std::string::npos, [](std::string&) {});
   return out;
 }
 
@@ -418,8 +440,22 @@ bool saveChart(const Chart& chart, const std::string& path, bool chartFilter, Us
                std::string* savedPath) {
   const std::string target = chartSavePath(path, chartFilter);
   // Nothing is created or truncated before the new contents are complete: the probe only checks,
-  // and the write goes through a temporary file.
-  if (!probeWritable(target) || !writeTextFile(target, chartFileText(chart))) {
+  // and the writer fills a temporary file that replaces the target only when it is whole.
+  bool ok = probeWritable(target).ok();
+  if (ok) {
+    AtomicFileWriter writer;
+    ok = writer.open(target).ok();
+    if (ok) {
+      std::string buffer;
+      buffer.reserve(kSaveChunkBytes + 4096);
+      emitChartText(chart, buffer, kSaveChunkBytes, [&writer](std::string& piece) {
+        writer.write(utf8ToCp932(piece));
+        piece.clear();
+      });
+      ok = writer.commit().ok();
+    }
+  }
+  if (!ok) {
     ui.ShowMessageBox(kMsgError, kBtnOk, kMsgCannotSaveHere);
     return false;
   }
