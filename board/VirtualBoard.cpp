@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 
 namespace pvrj::board {
 namespace {
@@ -216,6 +217,7 @@ std::optional<int> VirtualBoard::playing() const {
 }
 
 void VirtualBoard::send(const std::vector<std::uint8_t>& bytes, Micros t, bool report) {
+  const std::uint32_t id = report ? ++lastReportId_ : 0;
   for (std::uint8_t v : bytes) {
     Micros start = t;
     Micros arrival = t;
@@ -224,8 +226,22 @@ void VirtualBoard::send(const std::vector<std::uint8_t>& bytes, Micros t, bool r
       arrival = start + kByteTime;
     }
     lineFreeAt_ = std::max(lineFreeAt_, arrival);
-    output_.push_back({v, start, arrival, report});
+    output_.push_back({v, start, arrival, id});
   }
+}
+
+void VirtualBoard::dropUnstartedReports(Micros t) {
+  // A report that has not begun to leave gives way to the handshake answer, so it cannot run
+  // into the reply the PC is about to wait for; one already on the wire is finished.
+  std::set<std::uint32_t> dropped;
+  std::uint32_t previous = 0;
+  for (const OutByte& b : output_) {
+    if (b.report && b.report != previous && b.start > t) dropped.insert(b.report);
+    previous = b.report;
+  }
+  if (dropped.empty()) return;
+  std::erase_if(output_, [&](const OutByte& b) { return dropped.count(b.report) != 0; });
+  lineFreeAt_ = output_.empty() ? 0 : output_.back().arrival;
 }
 
 void VirtualBoard::processByte(std::uint8_t byte, Micros t) {
@@ -243,11 +259,7 @@ void VirtualBoard::processByte(std::uint8_t byte, Micros t) {
       currentFault_ = it->second;
       faults_.erase(it);
     }
-    // A report that has not begun to leave gives way to the answer, so it cannot run into the
-    // reply the PC is about to wait for.
-    const auto before = output_.size();
-    std::erase_if(output_, [t](const OutByte& b) { return b.report && b.start > t; });
-    if (output_.size() != before) lineFreeAt_ = output_.empty() ? 0 : output_.back().arrival;
+    dropUnstartedReports(t);
     if (currentFault_ && currentFault_->kind == Fault::Kind::kHangUp) {
       hungUp_ = true;
       stopPlay();

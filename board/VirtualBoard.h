@@ -149,9 +149,10 @@ class VirtualBoard {
  private:
   struct OutByte {
     std::uint8_t value;
-    Micros start;    // when it starts to cross the wire
-    Micros arrival;  // when the PC has it
-    bool report;     // part of an unprompted report, which may be dropped before it starts
+    Micros start;          // when it starts to cross the wire
+    Micros arrival;        // when the PC has it
+    std::uint32_t report;  // the unprompted report it belongs to (0: none); a report that has
+                           // not started yet may be dropped whole
   };
   struct InByte {
     std::uint8_t value;
@@ -165,6 +166,7 @@ class VirtualBoard {
   Outcome handle(const CommandInfo& info, const std::vector<std::uint8_t>& p, Micros t,
                  std::vector<std::uint8_t>& data);
   void send(const std::vector<std::uint8_t>& bytes, Micros t, bool report);
+  void dropUnstartedReports(Micros t);
   void runTimers(Micros t);
   bool idle() const { return request_.empty() && !awaitingRequest_; }
   void emitReceiverReport(Micros t);
@@ -186,6 +188,7 @@ class VirtualBoard {
   Micros lastInArrival_ = 0;
   std::deque<OutByte> output_;
   Micros lineFreeAt_ = 0;
+  std::uint32_t lastReportId_ = 0;
 
   std::vector<std::uint8_t> request_;
   std::size_t requestLength_ = 0;

@@ -277,6 +277,23 @@ TEST_F(BoardBehaviourTest, PacingTakesTheWireTimeBothWays) {
   EXPECT_EQ(port.now() - t0, 6 * kByteTime);
 }
 
+TEST_F(BoardBehaviourTest, PacedReportsGiveWayToTheHandshakeButFinishOnceStarted) {
+  board.setPacing(true);
+  board.live().battery = 0x7F;
+  setOptions(kOptAnalogStream | kOptReceiverStream);
+  port.advanceTime(50);  // both reports are due now: 19 bytes queued, about 1.65 ms of wire
+  port.advanceTime(0);
+  // The handshake arrives while the first report is crossing: it finishes, the second is dropped.
+  const std::uint8_t hs = kHandshakeByte;
+  port.Write(&hs, 1);
+  port.advanceTime(5);
+  const Bytes out = port.takeUnprompted();
+  // The whole receiver report, then the handshake answer; the analog report never went out.
+  ASSERT_EQ(out.size(), kReceiverLength + 1);
+  EXPECT_EQ(out[0], kReceiverLead);
+  EXPECT_EQ(out.back(), kHandshakeAnswer);
+}
+
 TEST_F(BoardBehaviourTest, StateFileRoundTripAndDamage) {
   const std::string dir = ::testing::TempDir() + "/board_state_" + std::to_string(::getpid());
   std::filesystem::create_directories(dir);
