@@ -48,6 +48,14 @@ std::string joinPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
+// An installed program's folder: never a settings folder, even for root, who could write there.
+bool isSystemFolder(const std::string& folder) {
+  for (std::string prefix : {"/usr", "/bin", "/sbin", "/lib"}) {
+    if (folder == prefix || folder.compare(0, prefix.size() + 1, prefix + "/") == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string executableFolder() {
@@ -71,7 +79,9 @@ std::string settingsFolder() {
   std::string forced = environment(kSettingsDirVariable);
   if (!forced.empty()) return forced;
   std::string exeFolder = executableFolder();
-  if (!exeFolder.empty() && access(exeFolder.c_str(), W_OK) == 0) return exeFolder;
+  if (!exeFolder.empty() && !isSystemFolder(exeFolder) && access(exeFolder.c_str(), W_OK) == 0) {
+    return exeFolder;
+  }
   std::string user = userConfigFolder();
   makeFolders(user);
   return user;
