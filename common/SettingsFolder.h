@@ -20,8 +20,9 @@ std::string executableFolder();
 std::string userConfigFolder();
 
 // The folder for "PVR3J.ini", "PATTERN.ini" and ports/: PVRJ_SETTINGS_DIR when set; else the
-// executable's folder when it is writable (a portable install, the build tree); else the
-// per-user folder, which is created when missing so the settings can be written there.
+// executable's folder when it is writable and not an installed one under /usr (a portable
+// install, the build tree); else the per-user folder, which is created when missing so the settings
+// can be written there.
 std::string settingsFolder();
 
 // settingsFolder() + "/" + fileName.
