@@ -111,6 +111,22 @@ TEST_F(BoardBehaviourTest, LoopCounterAndMotionAcrossSlots) {
   EXPECT_FALSE(board.playing());
 }
 
+TEST_F(BoardBehaviourTest, ComparesJumpOnTheReadings) {
+  // Compare register 10; if AD2 moved more than that, jump to the END at 4, else pose 0x2000.
+  storeMotion(5, {uniformRecord(1, 0x9C06 + 10 + 1023), uniformRecord(1, 0x8D06 + 4),
+                  uniformRecord(1, 0x2000), uniformRecord(1, 0xFFFF), uniformRecord(1, 0xFFFF)});
+  board.live().analog[1] = 512 + 5;
+  ASSERT_TRUE(write({0xF4, 0x05, 5}));
+  port.advanceTime(200);
+  EXPECT_EQ(board.live().servo[0], 0x2000);
+  EXPECT_EQ(board.live().compareRegister, 10);
+  board.live().analog[1] = 512 + 11;
+  ASSERT_TRUE(exchange(port, {0xFE, 0x00, 0, 0x01, 0x40, 0x00}, 0).handshake);  // CH1 back
+  ASSERT_TRUE(write({0xF4, 0x05, 5}));
+  port.advanceTime(200);
+  EXPECT_EQ(board.live().servo[0], 0x4000);  // the pose was jumped over
+}
+
 TEST_F(BoardBehaviourTest, ScenarioPlaysItsMotionsInTurnAndReportsItsNumber) {
   storeMotion(0, {uniformRecord(1, 0x1111), uniformRecord(1, 0xFFFF)});
   storeMotion(1, {uniformRecord(1, 0x2222), uniformRecord(1, 0xFFFF)});

@@ -50,6 +50,44 @@ TEST_F(VirtualBoardTest, CommandTableHasThe38CodesWithTheirLengths) {
   EXPECT_FALSE(commandInfo(0x0D));
 }
 
+TEST_F(VirtualBoardTest, EveryCommandAnswersWithItsReplyLength) {
+  const CommandInfo* all = allCommands();
+  for (std::size_t i = 0; i < kCommandCount; ++i) {
+    const CommandInfo& c = all[i];
+    if (c.code == kReadQvsParams || c.code == kWriteQvsParams) continue;  // servo-bus mode only
+    Bytes packet(c.packetLength - 1, 0);
+    packet[0] = c.code;
+    if (c.reply == ReplyKind::kAck && packet.size() > 1) packet[1] = 0x01;
+    if (c.code == kPlay) packet[1] = 0x05;
+    const std::size_t expected =
+        c.reply == ReplyKind::kData ? c.dataLength + 1 : (c.reply == ReplyKind::kAck ? 1 : 0);
+    const std::uint64_t before = board.requestCount();
+    Reply r = exchange(port, packet, expected + 1);  // ask for one more: nothing else may come
+    EXPECT_EQ(board.requestCount(), before + 1) << std::hex << int(c.code);
+    ASSERT_EQ(r.bytes.size(), expected) << std::hex << int(c.code);
+    if (c.reply == ReplyKind::kAck) {
+      EXPECT_EQ(r.bytes[0], kAckByte) << std::hex << int(c.code);
+    } else if (c.reply == ReplyKind::kData) {
+      EXPECT_EQ(dataOf(r, c.dataLength).size(), c.dataLength) << std::hex << int(c.code);
+    }
+  }
+}
+
+TEST_F(VirtualBoardTest, SleepFreesTheServosAndWakingDrivesThemBack) {
+  Bytes pose = cat({0x01}, block(0x3000, 0));
+  ASSERT_TRUE(write(cat({0xFD, 0x01, 0, 0}, pose)));
+  // What putting the board to sleep does: free pose, sleep bit, the pose written back.
+  ASSERT_TRUE(write(cat({0xFD, 0x01, 0, 0}, cat({0x01}, block(0x8002, 0)))));
+  ASSERT_TRUE(write({0xF2, 0x01, 0x00, 0x01}));
+  ASSERT_TRUE(write(cat({0xFD, 0x01, 0, 0}, pose)));
+  EXPECT_EQ(read({0xFC, 0x00, 0, 0}, 49), pose);
+  port.advanceTime(1000);
+  Bytes limp = read({0xF0}, 48);
+  EXPECT_NE(limp, block(0x3000, 0));  // asleep, the servos are limp and have moved
+  ASSERT_TRUE(write({0xF2, 0x01, 0x00, 0x00}));
+  EXPECT_EQ(read({0xF0}, 48), block(0x3000, 0));
+}
+
 TEST_F(VirtualBoardTest, HandshakeIsAnsweredWithOneByteEachTime) {
   const std::uint8_t hs = kHandshakeByte;
   for (int i = 0; i < 3; ++i) {
