@@ -716,10 +716,11 @@ void VirtualBoard::stepPlay(Micros t) {
 void VirtualBoard::updateServos(Micros t) {
   const bool asleep = live_.working.options & kOptSleep;
   int drift = 0;
-  if (t > lastDrift_) {
-    const Micros steps = (t - lastDrift_) / kDriftPeriod;
+  if (!lastDrift_) lastDrift_ = t;
+  if (t > *lastDrift_) {
+    const Micros steps = (t - *lastDrift_) / kDriftPeriod;
     drift = static_cast<int>(std::min<Micros>(steps, kMaxDriftSteps));
-    lastDrift_ = steps > kMaxDriftSteps ? t : lastDrift_ + steps * kDriftPeriod;
+    *lastDrift_ = steps > kMaxDriftSteps ? t : *lastDrift_ + steps * kDriftPeriod;
   }
   for (int ch = 0; ch < kChannelCount; ++ch) {
     const std::uint16_t w = wordAt(live_.pose, ch);

@@ -205,7 +205,7 @@ class VirtualBoard {
   Micros now_ = 0;
   Micros nextReceiverReport_ = 0;
   Micros nextAnalogReport_ = 0;
-  Micros lastDrift_ = 0;
+  std::optional<Micros> lastDrift_;  // set at the first look at the servos
   std::uint32_t noise_ = 12345;
 
   // Playing: the table number played, the motions still to come for a scenario, the slot and
