@@ -37,6 +37,7 @@ inline constexpr std::uint16_t kOptPause = 0x0002;
 inline constexpr std::uint16_t kOptReceiverStream = 0x0004;
 inline constexpr std::uint16_t kOptDataDialog = 0x0020;
 inline constexpr std::uint16_t kOptAnalogStream = 0x0100;
+inline constexpr std::uint16_t kOptPowerOnPlay = 0x0800;
 inline constexpr std::uint16_t kOptPlayEndReport = 0x0200;
 inline constexpr std::uint16_t kOptQvsMode = 0x4000;
 // Bits of the working word that start clear after power-on whatever the stored word holds.

@@ -133,6 +133,10 @@ void VirtualBoard::powerCycle() {
   }
   stopPlay();
   playEndPending_.clear();
+  powerOnPlay_.reset();
+  if ((memory_.stored.options & kOptPowerOnPlay) && memory_.startData[1] < kTableEntryCount) {
+    powerOnPlay_ = memory_.startData[1];
+  }
   request_.clear();
   awaitingRequest_ = false;
   currentFault_.reset();
@@ -194,6 +198,7 @@ std::optional<Micros> VirtualBoard::nextWake(Micros now) const {
     }
   }
   if (hungUp_) return next;
+  if (powerOnPlay_) consider(now);
   if (!request_.empty() || awaitingRequest_) consider(lastRequestByte_ + kRequestGapTimeout);
   if (playNumber_ && !(live_.working.options & kOptPause)) consider(playNextStep_);
   if (!playEndPending_.empty()) consider(lastInputAt_ + kReportQuietTime);
@@ -545,6 +550,10 @@ VirtualBoard::Outcome VirtualBoard::handle(const CommandInfo& info,
 
 void VirtualBoard::runTimers(Micros t) {
   if (hungUp_) return;
+  if (powerOnPlay_) {
+    startPlay(*powerOnPlay_, t);
+    powerOnPlay_.reset();
+  }
   if ((!request_.empty() || awaitingRequest_) && t - lastRequestByte_ >= kRequestGapTimeout) {
     request_.clear();  // the rest of this request is not coming
     awaitingRequest_ = false;

@@ -216,6 +216,7 @@ class VirtualBoard {
   int playRecord_ = 0;
   Micros playNextStep_ = 0;
   std::deque<int> playEndPending_;
+  std::optional<int> powerOnPlay_;  // started at the first moment after power-on
 };
 
 }  // namespace pvrj::board

@@ -145,6 +145,26 @@ TEST_F(BoardBehaviourTest, ScenarioPlaysItsMotionsInTurnAndReportsItsNumber) {
   EXPECT_EQ(ends[0][7], 81);
 }
 
+TEST(BoardPowerOn, PlaysThePowerOnMotionWhenItsBitIsSet) {
+  BoardMemory m;
+  m.stored.options = kOptPowerOnPlay;
+  m.startData = {0, 2};
+  m.table[2][0] = 1;
+  m.records[2 * kRecordsPerSlot] = uniformRecord(1, 0x2345);
+  VirtualBoard board(m);
+  VirtualBoardPort port(board);
+  port.advanceTime(1);
+  EXPECT_EQ(board.live().servo[7], 0x2345);
+  port.advanceTime(100);
+  EXPECT_FALSE(board.playing());
+
+  m.stored.options = 0;  // the number alone starts nothing
+  VirtualBoard quiet(m);
+  VirtualBoardPort quietPort(quiet);
+  quietPort.advanceTime(1);
+  EXPECT_EQ(quiet.live().servo[7], kServoCentre);
+}
+
 TEST_F(BoardBehaviourTest, PauseHoldsThePlay) {
   storeMotion(2, {uniformRecord(1, 0x2000), uniformRecord(1, 0x3000), uniformRecord(1, 0xFFFF)});
   EXPECT_TRUE(write({0xF4, 0x05, 2}));
