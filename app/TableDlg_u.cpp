@@ -1,0 +1,158 @@
+// The motion table window's controls, rows and handlers.
+#include "app/TableDlg_u.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/ChartCanvas.h"
+#include "app/MessageDialog_u.h"
+#include "protocol/BoardLink.h"
+#include "tools/DataDlg_u.h"
+
+namespace pvrj {
+namespace {
+
+constexpr int kWindowWidth = 452;
+constexpr int kWindowHeight = 524;
+constexpr int kPanelHeight = 20;
+constexpr int kReadButtonWidth = 33;
+constexpr int kNoWidth = 30;
+constexpr int kNameWidth = 200;
+constexpr int kDateWidth = 100;
+constexpr int kControlWidth = 60;
+enum Column { kColNo, kColName, kColCount, kColDate, kColControl };
+// The row's table number, kept on the item so a drag knows its slot.
+constexpr int kSlotRole = Qt::UserRole + 1;
+
+constexpr int kSleepOn = 0;
+constexpr int kSleepOff = 1;
+constexpr int kStreamOn = 1;
+constexpr int kStreamOff = 0;
+constexpr int kBit5Set = 0;
+constexpr int kBit5Clear = 1;
+
+void fillItem(QTreeWidgetItem* item, const TableRow& row, int n) {
+  item->setText(kColNo, QString::fromStdString(row.caption));
+  item->setText(kColName, QString::fromStdString(row.name));
+  item->setText(kColCount, QString::fromStdString(row.count));
+  item->setText(kColDate, QString::fromStdString(row.date));
+  item->setText(kColControl, QString::fromStdString(row.control));
+  item->setData(kColNo, kSlotRole, n);
+}
+
+}  // namespace
+
+MotionTableList::MotionTableList(QWidget* parent) : QTreeWidget(parent) {}
+
+QStringList MotionTableList::mimeTypes() const {
+  return {kMotionRowMime};
+}
+
+QMimeData* MotionTableList::mimeData(const QList<QTreeWidgetItem*>& items) const {
+  if (items.isEmpty()) return nullptr;
+  const QTreeWidgetItem* item = items.front();
+  int slot = item->data(kColNo, kSlotRole).toInt();
+  // The canvas names the new item "caption name", e.g. "M3 WALK".
+  QString caption = item->text(kColNo) + " " + item->text(kColName);
+  auto* mime = new QMimeData;
+  mime->setData(kMotionRowMime, encodeMotionRow(slot, caption));
+  return mime;
+}
+
+TTableDlg::TTableDlg(MotionTable& table, Chart& chart, TDataDlg& dataDlg, BoardLink* link,
+                     QWidget* parent)
+    : QDialog(parent), table_(table), chart_(chart), dataDlg_(dataDlg), link_(link) {
+  setObjectName("TableDlg");
+  setWindowTitle("DataTable");
+  resize(kWindowWidth, kWindowHeight);
+
+  Panel7 = new QWidget(this);
+  Panel7->setObjectName("Panel7");
+  Panel7->setFixedHeight(kPanelHeight);
+  MotReadBtn = new QToolButton(Panel7);
+  MotReadBtn->setObjectName("MotReadBtn");
+  MotReadBtn->setAutoRaise(true);
+  MotReadBtn->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
+  MotReadBtn->setToolTip("読込");
+  MotReadBtn->setFixedSize(kReadButtonWidth, kPanelHeight);
+  auto* panelLayout = new QHBoxLayout(Panel7);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  panelLayout->addWidget(MotReadBtn);
+  panelLayout->addStretch();
+
+  ListView = new MotionTableList(this);
+  ListView->setObjectName("ListView");
+  ListView->setColumnCount(5);
+  ListView->setHeaderLabels({"No", "Name", "Count", "Date", "Control"});
+  ListView->setColumnWidth(kColNo, kNoWidth);
+  ListView->setColumnWidth(kColName, kNameWidth);
+  ListView->setColumnWidth(kColDate, kDateWidth);
+  ListView->setColumnWidth(kColControl, kControlWidth);
+  ListView->setRootIsDecorated(false);
+  ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ListView->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListView->setDragEnabled(true);
+  ListView->setDragDropMode(QAbstractItemView::DragOnly);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(Panel7);
+  layout->addWidget(ListView);
+
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+
+  runDataDialog = [](TDataDlg& dialog) { return execModal(dialog); };
+  table_.onRowChanged = [this](int row) { rowChanged(row); };
+  rowChanged(-1);
+  for (int n = 0; n < table_.rowCount(); ++n) rowChanged(n);
+
+  connect(MotReadBtn, &QToolButton::clicked, this, [this] { MotReadBtnClick(); });
+  connect(ListView, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+    ListViewDblClick(ListView->indexOfTopLevelItem(item));
+  });
+  ListView->setFocus();
+}
+
+void TTableDlg::rowChanged(int row) {
+  if (row < 0) {
+    ListView->clear();
+    return;
+  }
+  const TableRow& data = table_.row(row);
+  // Rows come in order; a row past the end is appended.
+  while (ListView->topLevelItemCount() <= row) ListView->addTopLevelItem(new QTreeWidgetItem);
+  fillItem(ListView->topLevelItem(row), data, row);
+}
+
+void TTableDlg::MotReadBtnClick() {
+  if (link_) readMotionTable(*link_, table_);
+}
+
+void TTableDlg::ListViewDblClick(int n) {
+  if (!link_ || n < 0 || n >= table_.rowCount() || n >= kTableSlots) return;
+  ListView->setCurrentItem(ListView->topLevelItem(n));
+  if (!link_->SetSleep(kSleepOn) || !link_->SetReceiverStream(kStreamOn)) return;
+  Bytes entry;
+  if (!link_->CmdReadTableEntry(n, entry)) return;
+  table_.ShowTableEntry(entry.data(), entry.size(), n, false);
+  if (!link_->SetReceiverStream(kStreamOff) || !link_->SetSleep(kSleepOff) ||
+      !link_->SetOptionBit5(kBit5Clear) || !link_->SetOptionBit5(kBit5Set))
+    return;
+  dataDlg_.LoadDataProperties(n, n >= kFirstScenarioSlot ? kScenarioChart : kMotionChart);
+  if (runDataDialog(dataDlg_) != QDialog::Accepted) return;
+  link_->UpdateTableEntry(n, -1, static_cast<long>(dataDlg_.CollectPortMask()),
+                          dataDlg_.controlValue(chart_.Ctrl & 0xFFFF), kKeepDate,
+                          dataDlg_.MotName->text().toStdString());
+}
+
+}  // namespace pvrj
