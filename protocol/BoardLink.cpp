@@ -187,7 +187,7 @@ void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
     std::uint8_t answer = 0;
     // Whatever byte the board answers is fine; no answer ends the exchange, packet unchanged.
     if (port_.Read(&answer, 1) != 1) return;
-    // A late byte of an earlier attempt must not be taken for the reply.
+    // Nothing that came with or after the handshake answer belongs to the reply.
     port_.PurgeReceive();
     port_.Write(packet.data(), packet.size());
     if (replyLength == 0) {
