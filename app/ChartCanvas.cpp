@@ -594,9 +594,11 @@ void ChartCanvas::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ChartCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
-  // The second press of a double click is a mouse-down like any other, then the double click acts.
+  // The second press of a double click is a mouse-down like any other, then the double click acts;
+  // a press swallowed by the ignore mode opens nothing.
+  const bool ignored = editor_.toolMode() == kToolIgnoreNext;
   mousePressEvent(event);
-  if (event->button() != Qt::LeftButton) return;
+  if (ignored || event->button() != Qt::LeftButton) return;
   const DoubleClickAction action = editor_.doubleClick();
   switch (action.kind) {
     case DoubleClickAction::kChartData:

@@ -40,13 +40,13 @@ ChartEditor::ChartEditor(Chart& chart, UserInterface& ui) : chart_(chart), ui_(u
 
 void ChartEditor::setToolMode(int mode) {
   toolMode_ = mode;
+  // Any tool button ends a line being drawn.
+  abandonLine();
   if (mode == kToolSelect || mode == kToolStart) {
     lineDrawing_ = false;
-    abandonLine();
     chart_.deselectAll();
   } else if (mode == kToolConnection || mode == kToolBranch) {
     lineDrawing_ = true;
-    abandonLine();
   }
 }
 
@@ -237,7 +237,7 @@ void ChartEditor::mouseUp(unsigned button, ChartPoint, unsigned) {
     changeToolMode(kToolSelect);
     return;
   }
-  if (toolMode_ == kToolSelect && button == kMouseLeft) rubberBand_ = false;
+  if (toolMode_ == kToolSelect && button != 0) rubberBand_ = false;
 }
 
 void ChartEditor::dragStep(ChartPoint p) {

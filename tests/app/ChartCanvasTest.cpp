@@ -381,6 +381,13 @@ class ChartCanvasTest : public QObject {
     QCOMPARE(data.count(), 0);
     QTest::mouseDClick(canvas.get(), Qt::LeftButton, {}, QPoint(400, 400));
     QCOMPARE(data.count(), 1);
+    // Around the load dialog the first press only ends the ignore mode.
+    canvas->editor().setToolMode(kToolIgnoreNext);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(400, 400), QPointF(400, 400),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas.get(), &dbl);
+    QCOMPARE(data.count(), 1);
+    QCOMPARE(canvas->editor().toolMode(), int(kToolSelect));
   }
 
   void contextMenuShowsTheEntriesForTheHit() {

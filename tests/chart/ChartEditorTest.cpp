@@ -112,6 +112,21 @@ TEST_F(EditorTest, IgnoreModeSwallowsOneMouseEvent) {
   EXPECT_EQ(editor.lastMousePosition(), (ChartPoint{0, 0}));
 }
 
+TEST_F(EditorTest, AnyToolButtonEndsTheLineBeingDrawn) {
+  place(kItemPos, 0, 0);
+  place(kItemPos, 200, 0);
+  editor.setToolMode(kToolConnection);
+  click(10, 10);
+  click(100, 100);
+  editor.setToolMode(kToolPos);
+  EXPECT_TRUE(editor.linePoints().empty());
+  EXPECT_TRUE(chart.items[0].Selected);  // place tools keep the selection
+  editor.setToolMode(kToolConnection);
+  click(210, 10);
+  EXPECT_EQ(chart.linkCount(), 0);
+  EXPECT_EQ(editor.lineOrigin(), 1);
+}
+
 TEST_F(EditorTest, SelectAndStartButtonsDeselectAndEndTheLine) {
   place(kItemPos, 0, 0);
   editor.setToolMode(kToolConnection);
