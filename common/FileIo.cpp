@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -90,28 +91,35 @@ bool writeAll(int fd, std::string_view bytes) {
 
 std::atomic<unsigned> tempCounter{0};
 constexpr std::size_t kReadChunkBytes = 64 * 1024;
+// No file the program reads comes near this; a bigger one is refused rather than exhaust memory.
+constexpr std::size_t kMaxReadBytes = std::size_t{1} << 30;
 
 }  // namespace
 
 Result<std::string> readFileBytes(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) return Result<std::string>::failure(errorText(path, errno));
+  using R = Result<std::string>;
+  // Non-blocking open, so a named pipe with no writer cannot stall the caller before the check.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.valid()) return R::failure(errorText(path, errno));
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return Result<std::string>::failure(errorText(path, errno));
-  if (S_ISDIR(st.st_mode)) return Result<std::string>::failure(errorText(path, EISDIR));
-  std::string data;
-  // A regular file is read straight into a string of its size; anything else (a pipe, a device
-  // that reports no size) in pieces until the end.
-  std::size_t expected =
-      S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
-  data.resize(expected);
+  if (::fstat(fd.get(), &st) != 0) return R::failure(errorText(path, errno));
+  if (S_ISDIR(st.st_mode)) return R::failure(errorText(path, EISDIR));
+  // Pipes and devices could block or never end (a device of zeros): only plain files are read.
+  if (!S_ISREG(st.st_mode)) return R::failure(path + ": not a regular file");
+  if (static_cast<std::uint64_t>(st.st_size) > kMaxReadBytes)
+    return R::failure(errorText(path, EFBIG));
+  std::string data(static_cast<std::size_t>(st.st_size), '\0');
   std::size_t used = 0;
   while (true) {
-    if (used == data.size()) data.resize(data.size() + kReadChunkBytes);
+    // A file that grows while it is read is followed up to the limit.
+    if (used == data.size()) {
+      if (data.size() >= kMaxReadBytes) return R::failure(errorText(path, EFBIG));
+      data.resize(std::min<std::size_t>(data.size() + kReadChunkBytes, kMaxReadBytes));
+    }
     ssize_t n = ::read(fd.get(), data.data() + used, data.size() - used);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return Result<std::string>::failure(errorText(path, errno));
+      return R::failure(errorText(path, errno));
     }
     if (n == 0) break;
     used += static_cast<std::size_t>(n);

@@ -9,7 +9,7 @@
 
 namespace pvrj {
 
-// Reads every byte of a file.
+// Reads every byte of a plain file (at most 1 GiB); pipes, devices and folders are refused.
 Result<std::string> readFileBytes(const std::string& path);
 // Reads a CP932 text file and returns its text as UTF-8 (line ends untouched).
 Result<std::string> readTextFile(const std::string& path);

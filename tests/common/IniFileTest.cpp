@@ -238,6 +238,21 @@ TEST_F(TempDir, ProbeDoesNotCreateAndRefusesFolders) {
   EXPECT_FALSE(readFileBytes(dir.string()));
 }
 
+TEST_F(TempDir, ReadingRefusesPipesAndDevicesWithoutWaiting) {
+  std::string fifo = path("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  auto r = readFileBytes(fifo);  // no writer: a blocking open would wait forever
+  EXPECT_FALSE(r);
+  EXPECT_NE(r.message().find("pipe"), std::string::npos);
+  EXPECT_FALSE(readFileBytes("/dev/zero"));  // would never end
+  EXPECT_FALSE(IniFile::load("/dev/null"));
+  std::string empty = path("empty.txt");
+  ASSERT_TRUE(writeFileAtomically(empty, ""));
+  auto e = readFileBytes(empty);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e.value(), "");
+}
+
 TEST(FileIo, SplitsLinesAtEveryLineEnd) {
   using V = std::vector<std::string>;
   EXPECT_EQ(splitLines("a\r\nb\nc\rd"), (V{"a", "b", "c", "d"}));
