@@ -74,15 +74,15 @@ int main(int argc, char** argv) {
     } else if (arg == "--device-only") {
       deviceOnly = true;
     } else if (arg == "--fault" && hasValue) {
-      const std::string spec = argv[++i];
-      const std::size_t colon = spec.find(':');
+      const std::string faultText = argv[++i];
+      const std::size_t colon = faultText.find(':');
       long index = 0;
       std::optional<Fault> f;
-      if (colon != std::string::npos && parsePositive(spec.substr(0, colon).c_str(), index)) {
-        f = parseFault(spec.substr(colon + 1));
+      if (colon != std::string::npos && parsePositive(faultText.substr(0, colon).c_str(), index)) {
+        f = parseFault(faultText.substr(colon + 1));
       }
       if (!f) {
-        std::fprintf(stderr, "pvrj-board: cannot read the fault \"%s\"\n", spec.c_str());
+        std::fprintf(stderr, "pvrj-board: cannot read the fault \"%s\"\n", faultText.c_str());
         return kExitUsage;
       }
       faults.emplace_back(static_cast<std::uint64_t>(index - 1), *f);
