@@ -320,6 +320,14 @@ bool IniFile::readBool(std::string_view section, std::string_view key, bool fall
 // ---- changing ----------------------------------------------------------------------------
 
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+  // A line end inside a value would start a new line of the file when it is saved.
+  std::string flat;
+  if (value.find_first_of("\r\n") != std::string_view::npos) {
+    flat.assign(value);
+    for (char& c : flat)
+      if (c == '\r' || c == '\n') c = ' ';
+    value = flat;
+  }
   Section& s = sectionFor(section);
   // The old text stays in the pool unused; a file is rewritten far less often than read.
   if (const Entry* e = findKey(s, key)) {

@@ -71,6 +71,14 @@ TEST(IniFile, WritesInOrderWithOneEmptyLineAfterEachSection) {
             "[New]\r\nflag=1\r\n\r\n");
 }
 
+TEST(IniFile, LineEndsInValuesCannotSplitTheLine) {
+  IniFile ini;
+  ini.writeString("S", "path", "a\r\n[Evil]\nx=1");
+  EXPECT_EQ(ini.toString(), "[S]\r\npath=a  [Evil] x=1\r\n\r\n");
+  auto back = IniFile::fromString(ini.toString());
+  EXPECT_FALSE(back.hasSection("Evil"));
+}
+
 TEST(IniFile, DuplicateSectionsMergeAndErasingWorks) {
   auto ini = IniFile::fromString("[S]\na=1\n[T]\nb=2\n[s]\nc=3\na=9\n");
   EXPECT_EQ(ini.readInteger("S", "a", 0), 1);
