@@ -174,6 +174,7 @@ void TCustomCommX::Open() {
     {
       std::lock_guard lock(rxMutex_);
       rxBuffer_.clear();
+      readWakeSet_ = false;
       rxCapacity_ =
           std::max<std::size_t>(static_cast<std::size_t>(bufLenReceive_), kMinReceiveCapacity);
     }
@@ -758,7 +759,7 @@ long TCustomCommX::readInto(std::uint8_t* buffer, std::size_t count) {
   // device. The read watches the device itself, so a reply is picked up without waiting for the
   // receive thread to be scheduled; the receive thread signals readWake_ when it completes the
   // read first.
-  clearEvent(readWake_);
+  clearReaderWakeLocked();
   reads_.push_back(&request);
   const std::uint64_t generation = generation_;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeOutReceive_));
@@ -789,7 +790,7 @@ long TCustomCommX::readInto(std::uint8_t* buffer, std::size_t count) {
     bool extra = false;
     lock.lock();
     if (ready > 0) {
-      if (fds[1].revents & POLLIN) clearEvent(readWake_);
+      if (fds[1].revents & POLLIN) clearReaderWakeLocked();
       bool alive = true;
       if (fds[0].revents & POLLIN) {
         alive = readAvailableLocked();
@@ -862,7 +863,7 @@ void TCustomCommX::deliverLocked(const std::uint8_t* data, std::size_t count) {
     count -= take;
     if (take > 0 && r.filled == r.count) completed = true;
   }
-  if (completed) signalEvent(readWake_);
+  if (completed) wakeReaderLocked();
   if (count == 0) return;
   std::size_t room = rxCapacity_ > rxBuffer_.size() ? rxCapacity_ - rxBuffer_.size() : 0;
   std::size_t keep = std::min(room, count);
@@ -871,11 +872,22 @@ void TCustomCommX::deliverLocked(const std::uint8_t* data, std::size_t count) {
 }
 
 void TCustomCommX::markVanished() {
-  {
-    std::lock_guard lock(rxMutex_);
-    vanished_ = true;
-  }
+  std::lock_guard lock(rxMutex_);
+  vanished_ = true;
+  wakeReaderLocked();
+}
+
+// The flag spares a waiting Read the system call of clearing an event nobody signalled.
+void TCustomCommX::wakeReaderLocked() {
+  if (readWakeSet_) return;
   signalEvent(readWake_);
+  readWakeSet_ = true;
+}
+
+void TCustomCommX::clearReaderWakeLocked() {
+  if (!readWakeSet_) return;
+  clearEvent(readWake_);
+  readWakeSet_ = false;
 }
 
 // The driver's totals of line errors and breaks; false where the device keeps none

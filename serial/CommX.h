@@ -221,6 +221,8 @@ class TCustomCommX : public BoardPort {
   bool readLineCounters(LineCounters& counters) const;
   void checkLineCounters();
   void markVanished();
+  void wakeReaderLocked();
+  void clearReaderWakeLocked();
 
   // Notifications, posted from the worker threads and handled on the main thread.
   void postData();
@@ -285,6 +287,7 @@ class TCustomCommX : public BoardPort {
 
   std::mutex rxMutex_;
   std::deque<std::uint8_t> rxBuffer_;
+  bool readWakeSet_ = false;  // readWake_ has been signalled and not yet cleared
   std::size_t rxCapacity_ = kMinReceiveCapacity;
   std::vector<ReadRequest*> reads_;  // active reads, innermost last: it is served first
   std::atomic<bool> receiveStop_{false};

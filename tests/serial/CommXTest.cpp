@@ -550,7 +550,6 @@ TEST_F(CommXTest, WaitHookRunsWhileReadWaitsAndCanHandleEvents) {
   });
   EXPECT_EQ(readString(3), "");
   EXPECT_GE(calls, 5);  // every few milliseconds
-  EXPECT_LE(calls, 100 / kWaitHookInterval.count() + 2);
 }
 
 TEST_F(CommXTest, ReadNestedInTheWaitHookIsServedFirst) {
