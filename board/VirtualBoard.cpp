@@ -13,6 +13,8 @@ constexpr int kServoDriftStep = 40;     // largest move of a free servo per drif
 constexpr int kServoDriftRange = 4000;  // how far from the centre a hand would pose it
 constexpr int kMaxDriftSteps = 64;      // a long quiet spell is not replayed step by step
 constexpr std::uint8_t kGarbageSeed = 0x5A;
+constexpr int kMax7Bit = 0x7F;     // receiver readings stay below a lead byte
+constexpr int kMax14Bit = 0x3FFF;  // what a 7-bit pair can carry
 
 // Channel-word classes the player acts on.
 constexpr std::uint16_t kWordJump = 0x8107;
@@ -581,12 +583,22 @@ void VirtualBoard::runTimers(Micros t) {
   }
 }
 
+int VirtualBoard::wobbled(int value, int range, int limit) {
+  if (!wobble_) return value;
+  noise_ = noise_ * 1103515245u + 12345u;
+  const int offset =
+      static_cast<int>((noise_ >> 16) % static_cast<unsigned>(2 * range + 1)) - range;
+  return std::clamp(value + offset, 0, limit);
+}
+
 void VirtualBoard::emitReceiverReport(Micros t) {
   std::vector<std::uint8_t> m(kReceiverLength, 0);
   m[0] = kReceiverLead;
   m[2] = static_cast<std::uint8_t>(live_.button >> 8);
   m[3] = static_cast<std::uint8_t>(live_.button & 0xFF);
-  for (int i = 0; i < kReceiverChannelCount; ++i) m[4 + i] = live_.receiver[i];
+  for (int i = 0; i < kReceiverChannelCount; ++i) {
+    m[4 + i] = static_cast<std::uint8_t>(wobbled(live_.receiver[i], 1, kMax7Bit));
+  }
   send(m, t, true);
 }
 
@@ -598,8 +610,10 @@ void VirtualBoard::emitAnalogReport(Micros t) {
     m[at] = static_cast<std::uint8_t>((v >> 7) & 0x7F);
     m[at + 1] = static_cast<std::uint8_t>(v & 0x7F);
   };
-  pair(1, live_.battery);
-  for (int k = 0; k < kAnalogInputCount; ++k) pair(3 + 2 * k, live_.analog[k]);
+  pair(1, static_cast<std::uint16_t>(wobbled(live_.battery, 2, kMax14Bit)));
+  for (int k = 0; k < kAnalogInputCount; ++k) {
+    pair(3 + 2 * k, static_cast<std::uint16_t>(wobbled(live_.analog[k], 3, kMax14Bit)));
+  }
   send(m, t, true);
 }
 

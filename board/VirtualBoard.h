@@ -112,6 +112,8 @@ class VirtualBoard {
   // Line-rate pacing: requests arrive and replies leave at 115200 bit/s instead of at once.
   void setPacing(bool on) { pacing_ = on; }
   bool pacing() const { return pacing_; }
+  // Reported readings wobble a little around the live values, so a display looks alive.
+  void setWobble(bool on) { wobble_ = on; }
 
   // Bytes written by the PC at time now.
   void receive(const std::uint8_t* data, std::size_t count, Micros now);
@@ -178,10 +180,13 @@ class VirtualBoard {
   void updateServos(Micros t);
   std::uint16_t wordAt(const Record& r, int ch) const;
   int readingChange(int source) const;
+  // value moved by up to range either way when wobbling, kept within 0 to limit.
+  int wobbled(int value, int range, int limit);
 
   BoardMemory memory_;
   LiveState live_;
   bool pacing_ = false;
+  bool wobble_ = false;
   bool memoryChanged_ = false;
 
   std::deque<InByte> input_;

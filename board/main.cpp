@@ -112,6 +112,7 @@ int main(int argc, char** argv) {
   }
   VirtualBoard board(std::move(memory));
   board.setPacing(pace);
+  board.setWobble(true);
   for (const auto& [index, fault] : faults) board.injectFaultAt(index, fault);
 
   PtyServer server(board);

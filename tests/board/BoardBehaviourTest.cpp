@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "board/VirtualBoardPort.h"
 #include "tests/board/BoardTestUtil.h"
@@ -203,6 +204,38 @@ TEST_F(BoardBehaviourTest, StreamsFollowTheirOptionBits) {
   port.takeUnprompted();
   port.advanceTime(500);
   EXPECT_TRUE(port.takeUnprompted().empty());
+}
+
+TEST_F(BoardBehaviourTest, WobblingReadingsStayNearTheLiveValues) {
+  board.setWobble(true);
+  board.live().analog = {0, 512, 0x3FFF};
+  board.live().receiver = {0, 64, 127, 64};
+  setOptions(kOptReceiverStream | kOptAnalogStream);
+  port.advanceTime(2000);
+  const Bytes out = port.takeUnprompted();
+  const auto ad = messages(out, 0xFE, kAnalogLength);
+  const auto rx = messages(out, 0xFD, kReceiverLength);
+  ASSERT_GE(ad.size(), 30u);
+  ASSERT_GE(rx.size(), 30u);
+  std::set<int> seen;
+  for (const Bytes& m : ad) {
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_LT(m[3 + 2 * k], 0x80);
+      EXPECT_LT(m[4 + 2 * k], 0x80);
+    }
+    const int v0 = m[3] * 128 + m[4], v1 = m[5] * 128 + m[6], v2 = m[7] * 128 + m[8];
+    EXPECT_LE(v0, 3);
+    EXPECT_NEAR(v1, 512, 3);
+    EXPECT_GE(v2, 0x3FFF - 3);
+    seen.insert(v1);
+  }
+  EXPECT_GT(seen.size(), 2u);
+  for (const Bytes& m : rx) {
+    EXPECT_LE(m[4], 1);
+    EXPECT_NEAR(m[5], 64, 1);
+    EXPECT_GE(m[6], 126);
+    EXPECT_LE(m[6], 127);
+  }
 }
 
 TEST_F(BoardBehaviourTest, ExchangesStayCleanWhileStreaming) {
