@@ -33,7 +33,8 @@ std::size_t VirtualBoardPort::Read(std::uint8_t* buffer, std::size_t count) {
     const std::optional<Micros> next = board_->nextWake(now_);
     if (!next || *next > deadline) {
       if (now_ >= deadline) return got;
-      now_ = deadline;  // nothing will come in time: the time-out passes at once
+      if (hook_) hook_();  // the user interface still gets its turn during a wait
+      now_ = deadline;     // nothing will come in time: the time-out passes at once
       continue;
     }
     now_ = std::max(*next, now_ + 1);

@@ -88,6 +88,30 @@ TEST_F(VirtualBoardTest, SleepFreesTheServosAndWakingDrivesThemBack) {
   EXPECT_EQ(read({0xF0}, 48), block(0x3000, 0));
 }
 
+TEST_F(VirtualBoardTest, PortTimeOutsPassWithoutWaitingAndCallTheHook) {
+  int hooks = 0;
+  port.SetWaitHook([&] { ++hooks; });
+  port.SetTimeOutReceive(500);
+  std::uint8_t b;
+  const Micros start = port.now();
+  EXPECT_EQ(port.Read(&b, 1), 0u);  // the board has nothing to say
+  EXPECT_EQ(port.now() - start, 500'000);
+  EXPECT_GE(hooks, 1);
+  EXPECT_EQ(port.InQueueCount(), 0u);
+  port.Close();
+  EXPECT_FALSE(port.IsOpen());
+  const std::uint8_t hs = kHandshakeByte;
+  port.Write(&hs, 1);
+  EXPECT_EQ(port.Read(&b, 1), 0u);
+  EXPECT_EQ(port.now() - start, 500'000);  // a closed port returns at once
+  EXPECT_EQ(board.handshakeCount(), 0u);
+  port.Open();
+  port.Write(&hs, 1);
+  EXPECT_EQ(port.InQueueCount(), 1u);
+  port.PurgeReceive();
+  EXPECT_EQ(port.InQueueCount(), 0u);
+}
+
 TEST_F(VirtualBoardTest, HandshakeIsAnsweredWithOneByteEachTime) {
   const std::uint8_t hs = kHandshakeByte;
   for (int i = 0; i < 3; ++i) {
