@@ -413,6 +413,31 @@ TEST_F(CommXTest, PurgeTransmitDropsQueuedPieces) {
   EXPECT_EQ(pty_.read(5, 2000ms).size(), 5u);
 }
 
+TEST_F(CommXTest, StalledLineGivesUpAfterTimeOutTransAndClosesQuickly) {
+  port_->SetTimeOutTrans(150);
+  port_->SetBufLenTrans(65536);
+  openPort();
+  // The other side never reads: the line fills and every piece waits its time-out at most.
+  const auto data = test::pattern(4 * 65536);
+  auto start = Clock::now();
+  ASSERT_TRUE(
+      port_->Write(reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size())));
+  EXPECT_LT(msSince(start), 100);  // queued, not sent
+  auto deadline = Clock::now() + 5s;
+  while (port_->PendingBytes() != 0 && Clock::now() < deadline) std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(port_->PendingBytes(), 0);
+  EXPECT_EQ(port_->PendingBuffers(), 0);
+  EXPECT_GE(msSince(start), 4 * 150 - 50);
+
+  // Closing with a full line and a queue behind it does not wait for the line either.
+  port_->SetTimeOutTrans(3000);
+  ASSERT_TRUE(
+      port_->Write(reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size())));
+  start = Clock::now();
+  port_->Close();
+  EXPECT_LT(msSince(start), 1000);
+}
+
 // --- receiving -----------------------------------------------------------------------------
 
 TEST_F(CommXTest, ReadWithoutDataReturnsZeroAfterTheTimeOut) {
