@@ -144,6 +144,13 @@ void TCustomCommX::Open() {
     throw ECommError(kCommMsgOpenFailed);
   }
   ::ioctl(fd, TIOCEXCL);
+  // Ask the driver to pass received bytes on at once rather than batching them: every exchange
+  // waits for a reply, and USB adapters otherwise hold bytes back for up to 16 ms. Devices that
+  // know no such setting (pseudo-terminals) refuse, which changes nothing.
+  if (serial_struct info{}; ::ioctl(fd, TIOCGSERIAL, &info) == 0) {
+    info.flags |= ASYNC_LOW_LATENCY;
+    ::ioctl(fd, TIOCSSERIAL, &info);
+  }
   fd_ = fd;
   {
     std::lock_guard lock(CounterLock);
