@@ -55,12 +55,14 @@ TPivora3::TPivora3(const QStringList& arguments, QWidget* parent) : QMainWindow(
   buildPages();
   buildStatusBar();
   ui_.attach(this, Edit2, panels_[1]);
+  buildBoardLink();
   qApp->installEventFilter(this);
 
   // 1. Settings: grid, grid steps and port, then written back once.
   readSettings();
   writeSettings();
-  // 2. The port chosen there.  (Board link wiring joins here.)
+  // 2. The port chosen there; the outcome shows in the status line.
+  link_->OpenBoardPort(*opener_, CommPort->currentIndex());
   // 3. Chart header defaults.
   chart_.Name = kDefaultChartName;
   chart_.Port = kAllChannels;
@@ -75,11 +77,13 @@ TPivora3::TPivora3(const QStringList& arguments, QWidget* parent) : QMainWindow(
   chart_.Start = -1;
   // 7. Client area.
   resize(kClientWidth, kClientHeight);
+  // 8. Attempts of a board exchange.
+  link_->RetryCount = kBoardRetryCount;
   // 9. Canvas size. The stored grid steps stay in force (see readSettings).
   Image1->setCanvasSize(kCanvasWidth, kCanvasHeight);
   // 10. Empty chart and receive buffer.
   chart_.clear();
-  receiveBuffer_.clear();
+  messages_.clear();
   updateEditCaption();
   // 11. A chart named on the command line.
   if (!arguments.isEmpty() && !arguments.first().isEmpty()) {
@@ -390,7 +394,31 @@ void TPivora3::GridSwClick() {
 }
 
 void TPivora3::CommPortCloseUp() {
-  // The board link opens the chosen port here once it is wired in.
+  link_->OpenBoardPort(*opener_, std::max(CommPort->currentIndex(), 0));
+}
+
+void TPivora3::CommX1Receive(std::int32_t receiveSize) {
+  if (receiveSize > 0) messages_.CommX1Receive(*CommX1, static_cast<std::size_t>(receiveSize));
+}
+
+void QtMainThreadDispatcher::post(std::function<void()> call) {
+  QMetaObject::invokeMethod(context_, std::move(call), Qt::QueuedConnection);
+}
+
+void TPivora3::buildBoardLink() {
+  dispatcher_ = std::make_unique<QtMainThreadDispatcher>(this);
+  CommX1 = std::make_unique<TCommX>(dispatcher_.get());
+  CommX1->SetBitRate(kBoardBitRate);
+  CommX1->SetCharSize(8);
+  CommX1->SetParityBit(cpbNone);
+  CommX1->SetStopBit(csb1);
+  CommX1->SetFlowCtrl(cfcNone);
+  CommX1->SetTimeOutTrans(kBoardTransmitTimeOut);
+  CommX1->OnReceive = [this](TCustomCommX&, std::int32_t size) { CommX1Receive(size); };
+  opener_ = std::make_unique<CommXOpener>(*CommX1);
+  link_ = std::make_unique<BoardLink>(*CommX1, ui_);
+  link_->onClearReceiveBuffer = [this] { messages_.clear(); };
+  messages_.showStatus = [this](const std::string& text) { showStatus(text); };
 }
 
 void TPivora3::Image1MouseMoved(int x, int y) {
@@ -455,7 +483,8 @@ void TPivora3::closeEvent(QCloseEvent* event) {
 void TPivora3::shutdown() {
   shutDown_ = true;
   writeSettings();
-  // The port closes here, stopping its threads.
+  CommX1->Close();  // joins the port's threads
+  // Whatever the threads posted before they stopped is handled (or dropped) now.
   QCoreApplication::processEvents();
 }
 

@@ -13,6 +13,10 @@
 #include "app/Settings.h"
 #include "chart/Chart.h"
 #include "chart/ChartFile.h"
+#include "protocol/BoardLink.h"
+#include "protocol/BoardMessages.h"
+#include "protocol/CommXOpener.h"
+#include "serial/CommX.h"
 
 class QAction;
 class QActionGroup;
@@ -31,11 +35,24 @@ namespace pvrj {
 
 class ChartCanvas;
 
+// Runs the serial port's events on the user-interface thread, through the Qt event loop.
+class QtMainThreadDispatcher : public MainThreadDispatcher {
+ public:
+  // Calls still queued when context goes away are dropped.
+  explicit QtMainThreadDispatcher(QObject* context) : context_(context) {}
+  void post(std::function<void()> call) override;
+
+ private:
+  QObject* context_;
+};
+
 inline constexpr int kClientWidth = 650;
 inline constexpr int kClientHeight = 580;
 inline constexpr int kCanvasWidth = 640;
 inline constexpr int kCanvasHeight = 480;
 inline constexpr int kBoardRetryCount = 5;
+inline constexpr int kBoardBitRate = 115200;
+inline constexpr int kBoardTransmitTimeOut = 3000;  // ms
 
 class TPivora3 : public QMainWindow {
   Q_OBJECT
@@ -45,6 +62,8 @@ class TPivora3 : public QMainWindow {
   ~TPivora3() override;
 
   Chart& chart() { return chart_; }
+  BoardLink& boardLink() { return *link_; }
+  BoardMessages& boardMessages() { return messages_; }
   UserInterface& ui() { return ui_; }
   // The settings file "PVR3J.ini" in the settings folder.
   std::string settingsPath() const;
@@ -108,6 +127,10 @@ class TPivora3 : public QMainWindow {
   QTreeWidget* List;
   QStatusBar* StaBar;
 
+  // The serial port; declared before the link so that it closes after the link is gone.
+  std::unique_ptr<QtMainThreadDispatcher> dispatcher_;
+  std::unique_ptr<TCommX> CommX1;
+
   // Handlers.
   void OpenBtnClick();
   void SaveBtnClick();
@@ -115,6 +138,7 @@ class TPivora3 : public QMainWindow {
   void ToolBtnClick(int tag);
   void GridSwClick();
   void CommPortCloseUp();
+  void CommX1Receive(std::int32_t receiveSize);
   void Image1MouseMoved(int x, int y);
   void Image1ToolModeChanged(int mode);
 
@@ -129,6 +153,7 @@ class TPivora3 : public QMainWindow {
   void buildToolBars();
   void buildPages();
   void buildStatusBar();
+  void buildBoardLink();
   QAction* addButton(QToolBar* bar, const char* name, const QString& glyph, const QString& hint);
   QAction* toolButton(int tag) const;
   // The open or save dialog with the chart filters; empty when cancelled.
@@ -146,7 +171,9 @@ class TPivora3 : public QMainWindow {
   ClientArea client_;  // the client area the chart file reader sizes the canvas from
   std::array<QLabel*, 3> panels_{};
   std::vector<QPointer<QWidget>> hiddenOnActivation_;
-  std::string receiveBuffer_;  // unprompted board bytes waiting to be parsed
+  std::unique_ptr<CommXOpener> opener_;
+  std::unique_ptr<BoardLink> link_;
+  BoardMessages messages_;  // the receive buffer of unprompted board bytes
   bool shutDown_ = false;
   // The key press last acted on, so that its trip up the parent chain counts once.
   const QEvent* lastKey_ = nullptr;

@@ -1,4 +1,8 @@
 // Window tests of the main window: layout, settings at start and exit, keys, files and quitting.
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -34,6 +38,7 @@
 #include "chart/ChartEditor.h"
 #include "common/FileIo.h"
 #include "common/IniFile.h"
+#include "protocol/BoardMessages.h"
 
 using namespace pvrj;
 
@@ -63,6 +68,29 @@ void answerBoxes(Asked& asked, QMessageBox::StandardButton answer) {
     box->button(answer)->click();
   });
 }
+
+// The master side of a pseudo-terminal that stands in for the board's serial line.
+class PseudoTerminal {
+ public:
+  PseudoTerminal() {
+    fd_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd_ >= 0 && (grantpt(fd_) != 0 || unlockpt(fd_) != 0)) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~PseudoTerminal() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool ok() const { return fd_ >= 0; }
+  QString slavePath() const { return QString::fromLocal8Bit(ptsname(fd_)); }
+  bool send(const QByteArray& bytes) {
+    return ::write(fd_, bytes.constData(), bytes.size()) == bytes.size();
+  }
+
+ private:
+  int fd_ = -1;
+};
 
 // Two POS items, both selected.
 void twoSelectedItems(Chart& chart) {
@@ -456,6 +484,64 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.chart().itemCount(), 3);
     // The load dialog leaves the tool that swallows the click that closed it.
     QCOMPARE(w.Image1->editor().toolMode(), int(kToolIgnoreNext));
+  }
+
+  void portIsOpenedAtStartAndOnCloseUp() {
+    PseudoTerminal board;
+    if (!board.ok()) QSKIP("no pseudo-terminals here");
+    const QString ports = dir_->path() + QStringLiteral("/ports");
+    QVERIFY(QDir().mkpath(ports));
+    QVERIFY(QFile::link(board.slavePath(), ports + QStringLiteral("/COM3")));
+    QVERIFY(QFile::link(dir_->path() + QStringLiteral("/gone"), ports + QStringLiteral("/COM5")));
+    writeIni("[PVR3]\r\nCommPort=3\r\n");
+
+    TPivora3 w;
+    QCOMPARE(w.CommPort->currentText(), QStringLiteral("COM3"));
+    QVERIFY(w.CommX1->IsOpen());
+    QVERIFY2(w.Edit2->text().endsWith(QStringLiteral("> COM3 設定完了")),
+             qPrintable(w.Edit2->text()));
+    QCOMPARE(w.boardLink().RetryCount, 5);
+
+    // A play-end report the board sends on its own reaches the status line.
+    // Lead byte, six flag bytes (bit 0 of the first: one value), then the values: motion 12.
+    QByteArray report(static_cast<qsizetype>(kPlayEndLength), '\0');
+    report[0] = static_cast<char>(kPlayEndLead);
+    report[1] = 0x01;
+    report[7] = 12;
+    QVERIFY(board.send(report));
+    QVERIFY2(QTest::qWaitFor(
+                 [&] { return w.Edit2->text().endsWith(QStringLiteral("> [12]再生終了")); }, 5000),
+             qPrintable(w.Edit2->text()));
+
+    w.CommPort->setCurrentIndex(5);
+    emit w.CommPort->activated(5);
+    QVERIFY(!w.CommX1->IsOpen());
+    QVERIFY2(w.Edit2->text().endsWith(QStringLiteral("> COM5は使用できません")),
+             qPrintable(w.Edit2->text()));
+
+    w.CommPort->setCurrentIndex(3);
+    emit w.CommPort->activated(3);
+    QVERIFY(w.CommX1->IsOpen());
+    w.CommPort->setCurrentIndex(0);
+    emit w.CommPort->activated(0);
+    QVERIFY(!w.CommX1->IsOpen());
+    QVERIFY(w.Edit2->text().endsWith(QStringLiteral("> シリアルポートを閉じました")));
+
+    // The port chosen last is what the settings file keeps.
+    w.CommPort->setCurrentIndex(3);
+    emit w.CommPort->activated(3);
+    w.show();
+    Asked asked;
+    answerBoxes(asked, QMessageBox::Yes);
+    QVERIFY(w.close());
+    QVERIFY(!w.CommX1->IsOpen());  // closed on the way out
+    QCOMPARE(readIni().readString("PVR3", "CommPort", ""), std::string("3"));
+  }
+
+  void portOffAtStartSaysSo() {
+    TPivora3 w;
+    QVERIFY(!w.CommX1->IsOpen());
+    QVERIFY(w.Edit2->text().endsWith(QStringLiteral("> シリアルポートを閉じました")));
   }
 
   void statusLineAndMousePanel() {
