@@ -470,7 +470,8 @@ int probeText(std::string_view text) {
 int probeFile(const std::string& path) {
   auto text = readTextFile(path);
   if (!text) return kProbeUnusable;
-  return probeText(text.value());
+  const IniFile ini = IniFile::fromOwnedString(std::move(text).value());
+  return probeParsed(ini, ini.sourceText());
 }
 
 OpenOutcome readChartText(Chart& chart, ClientArea& client, std::string_view text,
@@ -486,7 +487,8 @@ OpenOutcome readChartFile(Chart& chart, ClientArea& client, const std::string& p
                           UserInterface& ui) {
   auto text = readTextFile(path);
   if (!text) return failWith(ui, kMsgFileUnusable);
-  return readChartText(chart, client, text.value(), ui);
+  const IniFile ini = IniFile::fromOwnedString(std::move(text).value());
+  return readChartIni(chart, client, ini, ini.sourceText().size(), ui);
 }
 
 OpenOutcome readPoseTable(Chart& chart, const std::string& path, UserInterface& ui) {
@@ -499,8 +501,10 @@ OpenOutcome openFile(Chart& chart, ClientArea& client, const std::string& path, 
   // The file is read and parsed once; probing and reading share the result.
   auto text = readTextFile(path);
   if (!text) return failWith(ui, kMsgFileUnusable);
-  const IniFile ini = IniFile::fromString(text.value());
-  const int kind = probeParsed(ini, text.value());
+  // The parsed file keeps the text, so the pose table check and size read it from there.
+  const IniFile ini = IniFile::fromOwnedString(std::move(text).value());
+  const std::string_view source = ini.sourceText();
+  const int kind = probeParsed(ini, source);
   if (kind != kProbeMotionChart && kind != kProbeScenarioChart && kind != kProbePoseTable)
     return failWith(ui, kMsgFileUnusable);
 
@@ -514,11 +518,11 @@ OpenOutcome openFile(Chart& chart, ClientArea& client, const std::string& path, 
   };
   OpenOutcome outcome;
   if (kind == kProbePoseTable) {
-    auto staged = stagePoses(splitLines(text.value()));
+    auto staged = stagePoses(splitLines(source));
     if (!staged) return failWith(ui, staged.message());
     if (mayReplace()) commitPoses(chart, std::move(staged).value(), outcome);
   } else {
-    auto staged = stageChart(ini, text.value().size());
+    auto staged = stageChart(ini, source.size());
     if (!staged) return failWith(ui, staged.message());
     if (mayReplace()) commitChart(chart, client, std::move(staged).value(), outcome);
   }

@@ -163,20 +163,29 @@ const IniFile::Entry* IniFile::findEntry(std::string_view section, std::string_v
 
 IniFile IniFile::fromString(std::string_view text) {
   IniFile ini;
-  ini.parse(text.substr(0, std::min(text.size(), kMaxPoolBytes / 2)));
+  ini.pool_.assign(text.substr(0, std::min(text.size(), kMaxPoolBytes / 2)));
+  ini.sourceBytes_ = ini.pool_.size();
+  ini.parseFromPool(0);
+  return ini;
+}
+
+IniFile IniFile::fromOwnedString(std::string&& text) {
+  IniFile ini;
+  ini.pool_ = std::move(text);
+  if (ini.pool_.size() > kMaxPoolBytes / 2) ini.pool_.resize(kMaxPoolBytes / 2);
+  ini.sourceBytes_ = ini.pool_.size();
+  ini.parseFromPool(0);
   return ini;
 }
 
 Result<IniFile> IniFile::load(const std::string& path) {
   auto text = readTextFile(path);
   if (!text) return Result<IniFile>::failure(text.message());
-  return fromString(text.value());
+  return fromOwnedString(std::move(text).value());
 }
 
-void IniFile::parse(std::string_view source) {
-  // The source becomes the pool, and every name and value is a span of it.
-  const std::size_t base = pool_.size();
-  pool_.append(source);
+void IniFile::parseFromPool(std::size_t base) {
+  // Every name and value is a span of the pool, which holds the source text from base on.
   const std::string_view all(pool_);
   const std::string_view body = all.substr(base);
   auto spanOf = [&](std::string_view piece) {
@@ -371,6 +380,7 @@ void IniFile::deleteKey(std::string_view section, std::string_view key) {
 
 void IniFile::clear() {
   pool_.clear();
+  sourceBytes_ = 0;
   sections_.clear();
   sectionIndex_.clear();
 }

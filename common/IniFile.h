@@ -23,11 +23,15 @@ class IniFile {
 
   // Text is UTF-8; line ends may be CR LF, LF or CR.
   static IniFile fromString(std::string_view text);
+  // The same, taking over the text instead of copying it (large files).
+  static IniFile fromOwnedString(std::string&& text);
   // Reads a CP932 file. A missing file is a failure; callers that treat it as empty say so.
   static Result<IniFile> load(const std::string& path);
 
   // UTF-8 text with CR LF line ends.
   std::string toString() const;
+  // The text the file was made from, as it was given (empty for a file built by writes).
+  std::string_view sourceText() const { return std::string_view(pool_).substr(0, sourceBytes_); }
   // Writes CP932 text through a temporary file and a rename.
   Status save(const std::string& path) const;
 
@@ -122,6 +126,7 @@ class IniFile {
   SectionView sectionNear(std::string_view name, std::size_t& after) const;
 
  private:
+  void parseFromPool(std::size_t base);
   std::string_view text(Span span) const {
     return std::string_view(pool_).substr(span.pos, span.len);
   }
@@ -133,9 +138,9 @@ class IniFile {
   Section& sectionFor(std::string_view name);
   const Entry* findEntry(std::string_view section, std::string_view key) const;
   void reindexSections();
-  void parse(std::string_view text);
 
   std::string pool_;
+  std::size_t sourceBytes_ = 0;
   std::vector<Section> sections_;  // erased ones stay as gaps until the next clear
   FoldedIndex sectionIndex_;
 };

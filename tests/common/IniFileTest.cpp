@@ -117,6 +117,17 @@ TEST(IniFile, LongSectionsKeepOrderAndFindEveryKey) {
   EXPECT_EQ(parsed.keyNames("S").size(), 30u);
 }
 
+TEST(IniFile, OwnedTextIsKeptAsTheSource) {
+  std::string text = "[A]\r\nk = v\r\n";
+  auto ini = IniFile::fromOwnedString(std::string(text));
+  EXPECT_EQ(ini.sourceText(), text);
+  EXPECT_EQ(ini.readString("a", "K", ""), "v");
+  ini.writeString("A", "k", "changed");  // writing never alters the source text
+  EXPECT_EQ(ini.sourceText(), text);
+  EXPECT_EQ(ini.readString("A", "k", ""), "changed");
+  EXPECT_EQ(IniFile().sourceText(), "");
+}
+
 TEST(IniFile, SectionViewReadsOneSection) {
   auto ini = IniFile::fromString("[Item0]\nLeft=$10\nName=a b\n");
   auto v = ini.section("ITEM0");
