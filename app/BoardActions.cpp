@@ -1,0 +1,216 @@
+// Connecting the main window's board buttons to the transfers, and the local play socket.
+#include "app/BoardActions.h"
+
+#include <unistd.h>
+
+#include <QAction>
+#include <QFontMetrics>
+#include <QListWidget>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include "app/ChartCanvas.h"
+#include "app/Main_u.h"
+#include "app/TableDlg_u.h"
+#include "tools/DataDlg_u.h"
+
+namespace pvrj {
+namespace {
+
+// A request is one short line; anything longer is not a slot number.
+constexpr qsizetype kMaxRequestLength = 16;
+constexpr int kProgressWidth = 120;
+
+}  // namespace
+
+QString playSocketName() {
+  // One editor per user takes requests; another user's editor is never reached.
+  return QStringLiteral("pivora-j-play-%1").arg(::getuid());
+}
+
+std::optional<std::uint32_t> parsePlayRequest(const QByteArray& line) {
+  QByteArray text = line.trimmed();
+  if (text.isEmpty() || text.size() > kMaxRequestLength) return std::nullopt;
+  for (char c : text)
+    if (c < '0' || c > '9') return std::nullopt;
+  bool ok = false;
+  qulonglong value = text.toULongLong(&ok);
+  if (!ok || value > 0xFFFFFFFFull) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+BoardActions::BoardActions(TPivora3& window, const QString& socketName)
+    : QObject(&window), window_(window) {
+  BoardLink& link = window_.boardLink();
+  dataDlg_ = std::make_unique<TDataDlg>(window_.chart(), table_, &link);
+  tableDlg_ = std::make_unique<TTableDlg>(table_, window_.chart(), *dataDlg_, &link);
+  link.onTableEntryChanged = [this](int n, const TableEntryData& entry) {
+    table_.ShowTableEntry(entry, n, false);
+  };
+  // The receiver's button value goes into the data dialog's control box, open or not.
+  BoardMessages& messages = window_.boardMessages();
+  auto previous = messages.onReceiverReport;
+  messages.onReceiverReport = [this, previous](const ReceiverReport& report) {
+    if (previous) previous(report);
+    dataDlg_->showCounterValue(report.buttonValue);
+  };
+
+  progress_ = new QProgressBar(window_.StaBar);
+  progress_->setObjectName(QStringLiteral("TransferProgress"));
+  progress_->setFixedWidth(kProgressWidth);
+  progress_->setTextVisible(true);
+  progress_->hide();
+  window_.StaBar->addPermanentWidget(progress_);
+
+  connect(window_.CompileBtn, &QAction::triggered, this, [this] { CompileBtnClick(); });
+  connect(window_.HomePosBtn, &QAction::triggered, this, [this] { HomePosBtnClick(); });
+  connect(window_.MotWriteBtn, &QAction::triggered, this, [this] { MotWriteBtnClick(); });
+  connect(window_.MotReadBtn, &QAction::triggered, this, [this] { MotReadBtnClick(); });
+  connect(window_.MotDelBtn, &QAction::triggered, this, [this] { MotDelBtnClick(); });
+  connect(window_.MotStpBtn, &QAction::triggered, this, [this] { MotStpBtnClick(); });
+  connect(window_.SpeedButton1, &QAction::triggered, this, [this] { SpeedButton1Click(); });
+  connect(window_.MotRunBtn, &QAction::triggered, this, [this] { MotRunBtnClick(); });
+  connect(window_.TableBtn, &QAction::triggered, this, [this] { TableBtnClick(); });
+  connect(window_.Image1, &ChartCanvas::chartDataRequested, this, [this] { Image1ChartData(); });
+
+  server_ = new QLocalServer(this);
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  QString name = socketName.isEmpty() ? playSocketName() : socketName;
+  // A socket left by an editor that died is in the way; the single-instance lock says no other
+  // editor of this user runs now.
+  QLocalServer::removeServer(name);
+  if (server_->listen(name))
+    connect(server_, &QLocalServer::newConnection, this, [this] { acceptPlayConnection(); });
+}
+
+BoardActions::~BoardActions() = default;
+
+bool BoardActions::listening() const {
+  return server_ && server_->isListening();
+}
+
+TransferContext BoardActions::context() {
+  TransferContext c{window_.boardLink(),
+                    window_.ui(),
+                    window_.chart(),
+                    state_,
+                    table_,
+                    nullptr,
+                    nullptr,
+                    nullptr,
+                    nullptr};
+  c.progress = [this](int done, int total) { showProgress(done, total); };
+  c.nameChanged = [this](const std::string&) { showEditCaption(); };
+  c.redraw = [this] { window_.Image1->redraw(); };
+  c.textWidth = [this](const std::string& text) {
+    return QFontMetrics(window_.font()).horizontalAdvance(QString::fromStdString(text));
+  };
+  return c;
+}
+
+void BoardActions::showProgress(int done, int total) {
+  if (total <= 0) {
+    progress_->hide();
+    return;
+  }
+  progress_->setRange(0, total);
+  progress_->setValue(done);
+  progress_->show();
+}
+
+void BoardActions::showEditCaption() {
+  window_.PageControl1->setTabText(
+      0, QStringLiteral("EDIT ") + QString::fromStdString(window_.chart().Name));
+}
+
+void BoardActions::showCompilerPages() {
+  window_.Vlb->clear();
+  for (const std::string& row : state_.dumpRows) window_.Vlb->addItem(QString::fromStdString(row));
+  window_.List->clear();
+  for (const ListingRow& row : state_.listingRows) {
+    auto* item = new QTreeWidgetItem(window_.List);
+    const std::string* fields[] = {&row.number, &row.label, &row.operation, &row.operand,
+                                   &row.comment};
+    for (int column = 0; column < window_.List->columnCount() && column < 5; ++column)
+      item->setText(column, QString::fromStdString(*fields[column]));
+  }
+}
+
+void BoardActions::CompileBtnClick() {
+  compileChart(window_.chart(), window_.ui(), state_);
+  showCompilerPages();
+}
+
+void BoardActions::HomePosBtnClick() {
+  returnToHome(window_.boardLink());
+}
+
+void BoardActions::MotWriteBtnClick() {
+  TransferContext c = context();
+  writeChartToBoard(c);
+  showCompilerPages();
+}
+
+void BoardActions::MotReadBtnClick() {
+  TransferContext c = context();
+  readChartFromBoard(c);
+  showCompilerPages();
+}
+
+void BoardActions::MotDelBtnClick() {
+  TransferContext c = context();
+  deleteFromBoard(c);
+}
+
+void BoardActions::MotStpBtnClick() {
+  stopBoard(window_.boardLink());
+}
+
+void BoardActions::SpeedButton1Click() {
+  pauseBoard(window_.boardLink());
+}
+
+void BoardActions::MotRunBtnClick() {
+  TransferContext c = context();
+  playOnBoard(c);
+}
+
+void BoardActions::TableBtnClick() {
+  tableDlg_->setVisible(!tableDlg_->isVisible());
+}
+
+void BoardActions::Image1ChartData() {
+  if (!dataDlg_->editChartHeader()) return;
+  showEditCaption();
+  window_.Image1->redraw();
+}
+
+void BoardActions::playRequest(std::uint32_t slot) {
+  playSlotRequest(window_.boardLink(), window_.ui(), slot);
+}
+
+void BoardActions::acceptPlayConnection() {
+  while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+      // The last request may end without a line end.
+      QByteArray rest = socket->readAll();
+      if (rest.size() <= kMaxRequestLength)
+        if (auto slot = parsePlayRequest(rest)) playRequest(*slot);
+      socket->deleteLater();
+    });
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+      while (socket->canReadLine()) {
+        if (auto slot = parsePlayRequest(socket->readLine(kMaxRequestLength + 2)))
+          playRequest(*slot);
+      }
+      // A sender that never ends its line cannot make the buffer grow.
+      if (socket->bytesAvailable() > kMaxRequestLength) socket->abort();
+    });
+  }
+}
+
+}  // namespace pvrj

@@ -1,0 +1,161 @@
+// The main window's board buttons, table button, progress bar and play socket, end to end with
+// pvrj-board on a pseudo-terminal.
+#include <unistd.h>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "QtTestRunner.h"
+#include "app/BoardActions.h"
+#include "app/ChartCanvas.h"
+#include "app/Main_u.h"
+#include "app/MessageDialog_u.h"
+#include "app/TableDlg_u.h"
+
+using namespace pvrj;
+
+namespace {
+
+constexpr int kBoardStartMs = 10000;
+constexpr int kComNumber = 7;
+
+// Chooses entry `index` in the next slot prompts and answers message boxes with their first
+// button.
+void chooseSlot(int index) {
+  setDialogAnswerer([index](QDialog& d) {
+    if (auto* prompt = qobject_cast<NumberPromptDialog*>(&d)) {
+      prompt->list()->setCurrentIndex(index);
+      prompt->okButton()->click();
+    } else {
+      d.accept();
+    }
+  });
+}
+
+class TableDlgBoardActionsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    qputenv("PVRJ_SETTINGS_DIR", dir_->path().toUtf8());
+  }
+  void cleanup() {
+    setDialogAnswerer(nullptr);
+    if (board_) {
+      board_->kill();
+      board_->waitForFinished();
+      board_.reset();
+    }
+    qunsetenv("PVRJ_SETTINGS_DIR");
+    dir_.reset();
+  }
+
+  void playRequestsAreDecimalSlotNumbers() {
+    QCOMPARE(parsePlayRequest("84\n").value_or(0), 84u);
+    QCOMPARE(parsePlayRequest(" 4294967295 ").value_or(0), 4294967295u);
+    QVERIFY(!parsePlayRequest("4294967296"));
+    QVERIFY(!parsePlayRequest("-1"));
+    QVERIFY(!parsePlayRequest("8a"));
+    QVERIFY(!parsePlayRequest(""));
+    QVERIFY(playSocketName().contains(QString::number(::getuid())));
+  }
+
+  void tableButtonShowsAndHidesTheTable() {
+    TPivora3 w;
+    auto* actions = new BoardActions(w, socketName());
+    QCOMPARE(actions->tableDlg().ListView->topLevelItemCount(), 85);
+    QVERIFY(!actions->tableDlg().isVisible());
+    w.TableBtn->trigger();
+    QVERIFY(actions->tableDlg().isVisible());
+    w.TableBtn->trigger();
+    QVERIFY(!actions->tableDlg().isVisible());
+    QVERIFY(actions->progressBar());
+    QCOMPARE(actions->progressBar()->parentWidget(), static_cast<QWidget*>(w.StaBar));
+    QVERIFY(actions->progressBar()->isHidden());
+  }
+
+  void writeReadAndPlayThroughTheWindow() {
+    if (!startBoard()) QSKIP("pvrj-board is not available");
+    TPivora3 w;
+    QCOMPARE(w.CommPort->currentIndex(), kComNumber);
+    auto* actions = new BoardActions(w, socketName());
+    QVERIFY(actions->listening());
+
+    Chart& chart = w.chart();
+    for (int i = 0; i < 2; ++i) {
+      int item = chart.createItem(kItemPos, 10, 10 + 40 * i);
+      chart.items[item].PrmWords.fill(static_cast<std::uint16_t>(16000 + i));
+    }
+    ChartLink line;
+    line.Origin = 0;
+    line.Final = 1;
+    chart.links.push_back(line);
+    chart.Start = 0;
+    chart.Name = "WALK";
+
+    chooseSlot(5);
+    w.MotWriteBtn->trigger();
+    QVERIFY2(w.Edit2->text().endsWith("書込成功"), qPrintable(w.Edit2->text()));
+    QCOMPARE(actions->tableDlg().ListView->topLevelItem(5)->text(2), QString("3"));
+    QCOMPARE(actions->tableDlg().ListView->topLevelItem(5)->text(1), QString("WALK"));
+    QCOMPARE(w.Vlb->count(), 3);
+    QVERIFY(actions->progressBar()->isHidden());
+
+    chart.clear();
+    chart.Name = "other";
+    chooseSlot(5);
+    w.MotReadBtn->trigger();
+    QVERIFY2(w.Edit2->text().endsWith("読込成功"), qPrintable(w.Edit2->text()));
+    QCOMPARE(chart.itemCount(), 2);
+    QCOMPARE(chart.items[1].PrmWords[0], std::uint16_t{16001});
+    QCOMPARE(w.PageControl1->tabText(0), QString("EDIT WALK"));
+    QCOMPARE(w.Vlb->count(), 3);
+
+    // Another program asks for slot 5, then for 85, which is ignored.
+    QLocalSocket client;
+    client.connectToServer(socketName());
+    QVERIFY(client.waitForConnected(kBoardStartMs));
+    w.Edit2->clear();
+    client.write("85\n");
+    client.flush();
+    QTest::qWait(200);
+    QVERIFY(!w.Edit2->text().contains("再生コマンド送信"));
+    client.write("5\n");
+    client.flush();
+    QTRY_VERIFY_WITH_TIMEOUT(w.Edit2->text().endsWith("再生コマンド送信"), kBoardStartMs);
+  }
+
+ private:
+  QString socketName() const {
+    return QStringLiteral("pvrj-test-play-%1").arg(qApp->applicationPid());
+  }
+
+  bool startBoard() {
+    if (!QFile::exists(PVRJ_BOARD_EXE)) return false;
+    board_ = std::make_unique<QProcess>();
+    board_->start(PVRJ_BOARD_EXE, {"--com", QString::number(kComNumber)});
+    if (!board_->waitForReadyRead(kBoardStartMs)) return false;
+    QFile ini(dir_->path() + "/PVR3J.ini");
+    if (!ini.open(QIODevice::WriteOnly)) return false;
+    ini.write("[PVR3]\r\nCommPort=" + QByteArray::number(kComNumber) + "\r\n");
+    return true;
+  }
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::unique_ptr<QProcess> board_;
+};
+
+}  // namespace
+
+PVRJ_REGISTER_QTEST(TableDlgBoardActionsTest);
+#include "TableDlgBoardActionsTest.moc"
