@@ -585,8 +585,13 @@ TEST_F(CommXTest, ReadNestedInTheWaitHookIsServedFirst) {
   port_->SetWaitHook([&] {
     if (nested) return;
     nested = true;
-    pty_.write(std::string("abcdef"));
+    // The bytes come once the inner read waits: they belong to it first.
+    std::thread board([&] {
+      std::this_thread::sleep_for(50ms);
+      pty_.write(std::string("abcdef"));
+    });
     inner = readString(2);
+    board.join();
   });
   EXPECT_EQ(readString(4), "cdef");
   EXPECT_EQ(inner, "ab");
