@@ -534,6 +534,23 @@ void ChartCanvas::paintEvent(QPaintEvent* event) {
   p.drawImage(event->rect(), image_, event->rect());
 }
 
+void ChartCanvas::changeEvent(QEvent* event) {
+  // Cached faces hold the old font and colours.
+  switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::ApplicationFontChange:
+    case QEvent::PaletteChange:
+    case QEvent::ApplicationPaletteChange:
+    case QEvent::StyleChange:
+      painter_->clearCache();
+      redraw();
+      break;
+    default:
+      break;
+  }
+  QWidget::changeEvent(event);
+}
+
 namespace {
 
 unsigned mouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {

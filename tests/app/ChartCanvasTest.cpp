@@ -285,6 +285,24 @@ class ChartCanvasTest : public QObject {
     QVERIFY(countPixels(image, QRect(101, 101, 48, 28), Qt::black) > 50);
   }
 
+  void fontChangeIsNotHiddenByCachedFaces() {
+    addItem(chart, kItemPos, 50, 50);
+    chart.items[0].Width = 120;
+    chart.items[0].Name = "WIDE NAME";
+    canvas->redraw();
+    const QImage before = canvas->image();
+    const QFont old = QApplication::font();
+    QFont big = old;
+    big.setPointSize(old.pointSize() + 6);
+    QApplication::setFont(big);
+    QApplication::sendPostedEvents();
+    canvas->redraw();
+    const QImage after = canvas->image();
+    QApplication::setFont(old);
+    QApplication::sendPostedEvents();
+    QVERIFY(before != after);
+  }
+
   void startFlagIsRedAndCutAtTheTopEdge() {
     addItem(chart, kItemPos, 100, 100);
     chart.Start = 0;
