@@ -326,7 +326,9 @@ DoubleClickAction ChartEditor::doubleClick() {
   }
   if (hitBend_.found()) return action;
   if (hitSegment_.found()) {
-    if (hitSegment_.link < chart_.linkCount()) {
+    // A damaged line that names no final item is not turned round: it would lose its origin.
+    if (hitSegment_.link < chart_.linkCount() &&
+        chart_.validItem(chart_.links[at(hitSegment_.link)].Final)) {
       chart_.reverseLink(hitSegment_.link);
       action.kind = DoubleClickAction::kLineReversed;
     }

@@ -629,6 +629,9 @@ TEST_F(EditorTest, LinksWithMissingEndsAreSafeEverywhere) {
   editor.mouseDown(kMouseRight, {100, 100}, kMouseRight);
   editor.deleteBendPoint();
   EXPECT_TRUE(chart.links[0].Point.empty());
+  click(92, 87);  // middle of (25, 15) -> (160, 160) on the link without a final item
+  EXPECT_EQ(editor.doubleClick().kind, DoubleClickAction::kNothing);
+  EXPECT_EQ(chart.links[1].Origin, 0);
 }
 
 }  // namespace
