@@ -42,6 +42,7 @@ const QString kAllFilter = QStringLiteral("全てのファイルを表示する 
 const char* const kQuitQuestion = "終了して構いませんでしょうか？";
 constexpr int kPanelWidths[3] = {100, 100, 50};
 constexpr int kListColumns = 5;
+constexpr int kStatusLineMinWidth = 360;
 
 Qt::KeyboardModifiers significant(Qt::KeyboardModifiers m) {
   return m & ~Qt::KeypadModifier;  // the keypad's Delete is still Delete
@@ -75,6 +76,7 @@ TPivora3::TPivora3(const QStringList& arguments, QWidget* parent) : QMainWindow(
   Image1->editor().setToolMode(kToolSelect);
   SelectBtn->setChecked(true);
   chart_.Start = -1;
+  Image1MouseMoved(0, 0);  // the last mouse position starts at the origin
   // 7. Client area.
   resize(kClientWidth, kClientHeight);
   // 8. Attempts of a board exchange.
@@ -115,6 +117,10 @@ void TPivora3::buildToolBars() {
     bar->setMovable(true);
     bar->setFloatable(true);
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // Tight buttons, so that each row of bars fits the window's width.
+    bar->setStyleSheet(
+        QStringLiteral("QToolBar { spacing: 0px; } QToolButton { padding: 3px 2px; margin: 0px; "
+                       "min-width: 0px; }"));
     return bar;
   };
 
@@ -163,6 +169,9 @@ void TPivora3::buildToolBars() {
   CompileBtn = addButton(PartsMenu, "CompileBtn", QStringLiteral("コンパイル"),
                          QStringLiteral("コンパイルボタン"));
 
+  // Three rows fit the 650-pixel window: files and parts, board commands and tools, port and
+  // status.
+  addToolBarBreak();
   CommandMenu = makeBar("CommandMenu", QStringLiteral("Commad"));
   HomePosBtn = addButton(CommandMenu, "HomePosBtn", QStringLiteral("ホーム"),
                          QStringLiteral("ホームポジションボタン"));
@@ -186,12 +195,13 @@ void TPivora3::buildToolBars() {
                         QStringLiteral("オプションボタン"));
   AdBtn =
       addButton(ToolsMenu, "AdBtn", QStringLiteral("アナログ"), QStringLiteral("アナログボタン"));
-  QVSBtn = addButton(ToolsMenu, "QVSBtn", QStringLiteral("ＱＶＳ"), QStringLiteral("ＱＶＳボタン"));
+  QVSBtn = addButton(ToolsMenu, "QVSBtn", QStringLiteral("QVS"), QStringLiteral("ＱＶＳボタン"));
   OptionMenu3 =
       addButton(ToolsMenu, "OptionMenu3", QStringLiteral("受信機"), QStringLiteral("受信機ボタン"));
   TableBtn = addButton(ToolsMenu, "TableBtn", QStringLiteral("テーブル"),
                        QStringLiteral("テーブルボタン"));
 
+  addToolBarBreak();
   CommMenu = makeBar("CommMenu", QStringLiteral("COMM"));
   Sync = new QCheckBox(QStringLiteral("SYNC"), CommMenu);
   Sync->setObjectName(QStringLiteral("Sync"));
@@ -207,13 +217,14 @@ void TPivora3::buildToolBars() {
   // Choosing from the list, even the port already chosen, reopens it.
   connect(CommPort, &QComboBox::activated, this, &TPivora3::CommPortCloseUp);
 
-  addToolBarBreak();
   StatusMenu = makeBar("StatusMenu", QStringLiteral("STATUS"));
   Edit2 = new QLineEdit(StatusMenu);
   Edit2->setObjectName(QStringLiteral("Edit2"));
   Edit2->setToolTip(QStringLiteral("ステータス"));
   Edit2->setReadOnly(true);
   Edit2->setFocusPolicy(Qt::NoFocus);
+  Edit2->setMinimumWidth(kStatusLineMinWidth);
+  Edit2->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   Edit2->setStyleSheet(
       QStringLiteral("QLineEdit { color: lime; background-color: navy; font-weight: bold; }"));
   StatusMenu->addWidget(Edit2);

@@ -165,6 +165,7 @@ class MainWindowTest : public QObject {
       QVERIFY(panel);
       QCOMPARE(panel->width(), widths[i]);
     }
+    QCOMPARE(w.panelText(0), QStringLiteral("X = 0  Y = 0"));
     QCOMPARE(w.panelText(2), QString());
 
     QVERIFY(w.Edit2->isReadOnly());
