@@ -25,6 +25,8 @@ using Clock = std::chrono::steady_clock;
 
 // Bytes taken from the device per read() call.
 constexpr std::size_t kReadChunk = 4096;
+// How often a receive thread standing aside for a waiting Read looks whether it still waits.
+constexpr std::chrono::milliseconds kReceiveStandAside{1};
 // A purge or close never waits longer than this for the transmit thread to let go of a piece.
 constexpr std::chrono::milliseconds kPurgeDeadline{5000};
 
@@ -182,6 +184,7 @@ void TCustomCommX::Open() {
       std::lock_guard lock(rxMutex_);
       rxBuffer_.clear();
       readWakeSet_ = false;
+      readerWatching_ = false;
       rxCapacity_ =
           std::max<std::size_t>(static_cast<std::size_t>(bufLenReceive_), kMinReceiveCapacity);
     }
@@ -234,7 +237,12 @@ void TCustomCommX::closeDevice() {
   }
   queueChanged_.notify_all();
   signalEvent(txWake_);
-  receiveStop_ = true;
+  {
+    std::lock_guard lock(rxMutex_);
+    receiveStop_ = true;
+    readerWatching_ = false;
+  }
+  receiveResume_.notify_all();
   signalEvent(rxWake_);
   if (transmitThread_.joinable()) transmitThread_.join();
   if (receiveThread_.joinable()) receiveThread_.join();
@@ -768,6 +776,7 @@ long TCustomCommX::readInto(std::uint8_t* buffer, std::size_t count) {
   // read first.
   clearReaderWakeLocked();
   reads_.push_back(&request);
+  readerWatching_ = true;
   const std::uint64_t generation = generation_;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeOutReceive_));
   auto finished = [&] { return request.filled == count || request.aborted || vanished_; };
@@ -776,6 +785,9 @@ long TCustomCommX::readInto(std::uint8_t* buffer, std::size_t count) {
     auto now = Clock::now();
     if (now >= deadline) break;
     if (waitHook_ && now >= nextHook) {
+      // Nobody watches the device while the hook runs: the receive thread takes over.
+      readerWatching_ = false;
+      receiveResume_.notify_one();
       // The hook may close or even destroy the port: keep what is needed to notice.
       std::shared_ptr<AliveToken> alive = alive_;
       std::function<void()> hook = waitHook_;
@@ -785,6 +797,7 @@ long TCustomCommX::readInto(std::uint8_t* buffer, std::size_t count) {
       lock.lock();
       if (generation != generation_) return -1;  // closed (and maybe reopened) meanwhile
       nextHook = Clock::now() + kWaitHookInterval;
+      readerWatching_ = true;
       continue;
     }
     auto sliceEnd = waitHook_ ? std::min(deadline, nextHook) : deadline;
@@ -813,6 +826,10 @@ long TCustomCommX::readInto(std::uint8_t* buffer, std::size_t count) {
     }
   }
   std::erase(reads_, &request);
+  readerWatching_ = false;  // an outer read in its hook is not watching either
+  // A read that got its bytes returns at once; the receive thread notices by itself within
+  // kReceiveStandAside, and back-to-back exchanges keep it standing aside.
+  if (request.filled != count) receiveResume_.notify_one();
   if (generation != generation_ || !opened()) return -1;
   return static_cast<long>(request.filled);
 }
@@ -937,6 +954,14 @@ void TCustomCommX::receiveLoop() {
     }
     bool alive = true;
     bool hasExtra = false;
+    if ((fds[0].revents & POLLIN) && readerWatching_) {
+      // A waiting Read watches the device itself and takes these bytes. Fighting it for the lock
+      // would put this thread's scheduling on the path of every reply, so stand aside until no
+      // read waits (looking again now and then rather than making the reader signal).
+      std::unique_lock lock(rxMutex_);
+      while (readerWatching_ && !receiveStop_) receiveResume_.wait_for(lock, kReceiveStandAside);
+      continue;
+    }
     if (fds[0].revents & POLLIN) {
       std::lock_guard lock(rxMutex_);
       alive = readAvailableLocked();

@@ -287,7 +287,9 @@ class TCustomCommX : public BoardPort {
 
   std::mutex rxMutex_;
   std::deque<std::uint8_t> rxBuffer_;
-  bool readWakeSet_ = false;  // readWake_ has been signalled and not yet cleared
+  bool readWakeSet_ = false;                 // readWake_ has been signalled and not yet cleared
+  std::atomic<bool> readerWatching_{false};  // a waiting Read polls the device itself
+  std::condition_variable receiveResume_;    // the receive thread stands aside on it
   std::size_t rxCapacity_ = kMinReceiveCapacity;
   std::vector<ReadRequest*> reads_;  // active reads, innermost last: it is served first
   std::atomic<bool> receiveStop_{false};
