@@ -597,6 +597,42 @@ TEST_F(CommXTest, ReadNestedInTheWaitHookIsServedFirst) {
   EXPECT_EQ(inner, "ab");
 }
 
+TEST_F(CommXTest, DeviceIsWatchedWhileAReadRunsItsWaitHook) {
+  openPort();
+  port_->SetTimeOutReceive(2000);
+  std::size_t queuedDuringHook = 0;
+  bool first = true;
+  port_->SetWaitHook([&] {
+    if (!first) return;
+    first = false;
+    // Long event handling: the receive thread must keep taking bytes meanwhile.
+    pty_.write(std::string("wxyz12"));
+    auto deadline = Clock::now() + 1s;
+    while (port_->InQueueCount() < 2 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    queuedDuringHook = port_->InQueueCount();
+  });
+  EXPECT_EQ(readString(4), "wxyz");
+  EXPECT_EQ(queuedDuringHook, 2u);
+}
+
+TEST_F(CommXTest, BytesAfterAReadStillReachOnReceive) {
+  openPort();
+  port_->SetTimeOutReceive(2000);
+  for (int round = 0; round < 3; ++round) {
+    std::thread board([&] {
+      std::this_thread::sleep_for(20ms);
+      pty_.write(std::string("ok"));
+    });
+    EXPECT_EQ(readString(2), "ok");
+    board.join();
+  }
+  ASSERT_TRUE(pty_.write(std::string("late")));
+  auto deadline = Clock::now() + 2s;
+  while (received_.empty() && Clock::now() < deadline) dispatcher_.waitAndDrain(20ms);
+  ASSERT_EQ(received_.size(), 1u);
+  EXPECT_EQ(received_[0], 4);
+}
+
 TEST_F(CommXTest, ClosingFromTheWaitHookEndsTheReadWithMinusOne) {
   openPort();
   port_->SetTimeOutReceive(3000);
