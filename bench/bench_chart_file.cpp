@@ -123,7 +123,7 @@ BENCHMARK(BM_ReadChart)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
   const char* reuse = std::getenv("PVRJ_BENCH_REUSE_HEAP");
   if (reuse != nullptr && std::string(reuse) == "1") {
-    mallopt(M_MMAP_THRESHOLD, kKeptHeapBytes);
+    mallopt(M_MMAP_MAX, 0);  // large blocks too come from the heap, which is then kept
     mallopt(M_TRIM_THRESHOLD, kKeptHeapBytes);
   }
   benchmark::Initialize(&argc, argv);

@@ -109,6 +109,48 @@ std::string utf8ToCp932(std::string_view utf8) {
       [](std::string_view in) { return in.size(); });  // CP932 is never longer than UTF-8
 }
 
+Cp932Decoder::Cp932Decoder() : cd_(iconv_open("UTF-8", "CP932")) {}
+
+Cp932Decoder::~Cp932Decoder() {
+  if (cd_ != reinterpret_cast<void*>(-1)) iconv_close(static_cast<iconv_t>(cd_));
+}
+
+void Cp932Decoder::feed(std::string_view bytes, std::string& out) {
+  std::string joined;
+  if (!carry_.empty()) {
+    joined = carry_ + std::string(bytes);
+    bytes = joined;
+    carry_.clear();
+  }
+  if (cd_ == reinterpret_cast<void*>(-1)) {
+    for (char c : bytes) out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
+    return;
+  }
+  char buffer[kChunkBytes];
+  char* src = const_cast<char*>(bytes.data());
+  std::size_t srcLeft = bytes.size();
+  while (srcLeft > 0) {
+    char* dst = buffer;
+    std::size_t dstLeft = sizeof buffer;
+    std::size_t rc = iconv(static_cast<iconv_t>(cd_), &src, &srcLeft, &dst, &dstLeft);
+    out.append(buffer, sizeof buffer - dstLeft);
+    if (rc != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+    if (errno == EINVAL) {  // the piece ends inside a character: keep it for the next piece
+      carry_.assign(src, srcLeft);
+      return;
+    }
+    out.push_back('?');
+    ++src;
+    --srcLeft;
+    iconv(static_cast<iconv_t>(cd_), nullptr, nullptr, nullptr, nullptr);
+  }
+}
+
+void Cp932Decoder::finish(std::string& out) {
+  if (!carry_.empty()) out.push_back('?');
+  carry_.clear();
+}
+
 std::string cutCp932(std::string_view cp932, std::size_t maxBytes) {
   std::size_t i = 0;
   while (i < cp932.size()) {

@@ -41,6 +41,7 @@ class Fd {
     return rc == 0;
   }
   void reset() { close(); }
+  void release() { fd_ = -1; }
 
  private:
   int fd_;
@@ -96,11 +97,15 @@ constexpr std::size_t kMaxReadBytes = std::size_t{1} << 30;
 
 }  // namespace
 
-Result<std::string> readFileBytes(const std::string& path) {
-  using R = Result<std::string>;
+namespace {
+
+// Opens a plain file for reading; pipes, devices and folders are refused.
+Result<int> openPlainFile(const std::string& path, std::size_t& size) {
+  using R = Result<int>;
   // Non-blocking open, so a named pipe with no writer cannot stall the caller before the check.
-  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (!fd.valid()) return R::failure(errorText(path, errno));
+  int raw = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (raw < 0) return R::failure(errorText(path, errno));
+  Fd fd(raw);
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return R::failure(errorText(path, errno));
   if (S_ISDIR(st.st_mode)) return R::failure(errorText(path, EISDIR));
@@ -108,30 +113,58 @@ Result<std::string> readFileBytes(const std::string& path) {
   if (!S_ISREG(st.st_mode)) return R::failure(path + ": not a regular file");
   if (static_cast<std::uint64_t>(st.st_size) > kMaxReadBytes)
     return R::failure(errorText(path, EFBIG));
-  std::string data(static_cast<std::size_t>(st.st_size), '\0');
-  std::size_t used = 0;
+  size = static_cast<std::size_t>(st.st_size);
+  int kept = fd.get();
+  fd.release();
+  return kept;
+}
+
+// Reads the descriptor to its end in pieces, handing each to consume; at most kMaxReadBytes.
+template <class Consume>
+Status readPieces(int fd, const std::string& path, Consume consume) {
+  std::string buffer(kReadChunkBytes, '\0');
+  std::size_t total = 0;
   while (true) {
-    // A file that grows while it is read is followed up to the limit.
-    if (used == data.size()) {
-      if (data.size() >= kMaxReadBytes) return R::failure(errorText(path, EFBIG));
-      data.resize(std::min<std::size_t>(data.size() + kReadChunkBytes, kMaxReadBytes));
-    }
-    ssize_t n = ::read(fd.get(), data.data() + used, data.size() - used);
+    ssize_t n = ::read(fd, buffer.data(), buffer.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      return R::failure(errorText(path, errno));
+      return Status::failure(errorText(path, errno));
     }
-    if (n == 0) break;
-    used += static_cast<std::size_t>(n);
+    if (n == 0) return Status::success();
+    total += static_cast<std::size_t>(n);
+    // A file that grows while it is read is followed up to the limit.
+    if (total > kMaxReadBytes) return Status::failure(errorText(path, EFBIG));
+    consume(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
   }
-  data.resize(used);
+}
+
+}  // namespace
+
+Result<std::string> readFileBytes(const std::string& path) {
+  std::size_t size = 0;
+  auto opened = openPlainFile(path, size);
+  if (!opened) return Result<std::string>::failure(opened.message());
+  Fd fd(opened.value());
+  std::string data;
+  data.reserve(size);
+  Status s = readPieces(fd.get(), path, [&](std::string_view piece) { data.append(piece); });
+  if (!s) return Result<std::string>::failure(s.message());
   return data;
 }
 
 Result<std::string> readTextFile(const std::string& path) {
-  auto bytes = readFileBytes(path);
-  if (!bytes) return bytes;
-  return cp932ToUtf8(bytes.value());
+  std::size_t size = 0;
+  auto opened = openPlainFile(path, size);
+  if (!opened) return Result<std::string>::failure(opened.message());
+  Fd fd(opened.value());
+  // Decoded piece by piece: no copy of the raw bytes is held besides the text.
+  std::string text;
+  text.reserve(size + size / 4);
+  Cp932Decoder decoder;
+  Status s = readPieces(fd.get(), path, [&](std::string_view piece) { decoder.feed(piece, text); });
+  if (!s) return Result<std::string>::failure(s.message());
+  decoder.finish(text);
+  return text;
 }
 
 std::vector<std::string> splitLines(std::string_view text) {

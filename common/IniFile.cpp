@@ -45,13 +45,13 @@ std::string_view trimBlanks(std::string_view text) {
 
 // ---- FoldedIndex -------------------------------------------------------------------------
 
-std::uint64_t IniFile::FoldedIndex::hashOf(std::string_view name) {
+std::uint32_t IniFile::FoldedIndex::hashOf(std::string_view name) {
   std::uint64_t h = 14695981039346656037ull;  // FNV-1a over the folded bytes
   for (char c : name) {
     h ^= static_cast<unsigned char>(lowerAscii(c));
     h *= 1099511628211ull;
   }
-  return h ^ (h >> 29);
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
 void IniFile::FoldedIndex::clear() {
@@ -77,7 +77,7 @@ void IniFile::FoldedIndex::rehash(std::size_t slotCount) {
   }
 }
 
-void IniFile::FoldedIndex::insert(std::uint64_t hash, std::size_t position) {
+void IniFile::FoldedIndex::insert(std::uint32_t hash, std::size_t position) {
   if ((count_ + 1) * 2 > slots_.size()) rehash(slots_.empty() ? 16 : slots_.size() * 2);
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = hash & mask;
@@ -89,7 +89,7 @@ void IniFile::FoldedIndex::insert(std::uint64_t hash, std::size_t position) {
 template <class NameAt>
 std::size_t IniFile::FoldedIndex::find(std::string_view name, NameAt nameAt) const {
   if (slots_.empty()) return std::string_view::npos;
-  const std::uint64_t hash = hashOf(name);
+  const std::uint32_t hash = hashOf(name);
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = hash & mask; slots_[i].position != kEmpty; i = (i + 1) & mask) {
     if (slots_[i].hash == hash && equalsIgnoringCase(nameAt(slots_[i].position), name))

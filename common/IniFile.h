@@ -72,19 +72,19 @@ class IniFile {
   // case. It holds no strings of its own: the caller's list keeps the names.
   class FoldedIndex {
    public:
-    static std::uint64_t hashOf(std::string_view name);
+    static std::uint32_t hashOf(std::string_view name);
     std::size_t size() const { return count_; }
     bool empty() const { return count_ == 0; }
     void clear();
     void reserve(std::size_t n);
-    void insert(std::uint64_t hash, std::size_t position);
+    void insert(std::uint32_t hash, std::size_t position);
     // The position whose name (nameAt(position)) equals name regardless of case, or npos.
     template <class NameAt>
     std::size_t find(std::string_view name, NameAt nameAt) const;
 
    private:
-    struct Slot {
-      std::uint64_t hash = 0;
+    struct Slot {  // eight bytes, so large tables stay small in the cache
+      std::uint32_t hash = 0;
       std::uint32_t position = kEmpty;
     };
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;

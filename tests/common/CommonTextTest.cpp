@@ -37,6 +37,25 @@ TEST(Encoding, CutKeepsTwoByteCharactersWhole) {
   EXPECT_EQ(utf8ToCp932Cut(std::string(31, 'x') + "無", 32), std::string(31, 'x'));
 }
 
+TEST(Encoding, DecoderJoinsCharactersSplitBetweenPieces) {
+  const std::string sjis = utf8ToCp932("ab無題ｶﾅ①c") + std::string("\x96");  // ends cut off
+  const std::string whole = cp932ToUtf8(sjis);
+  EXPECT_EQ(whole, "ab無題ｶﾅ①c?");
+  for (std::size_t cut = 0; cut <= sjis.size(); ++cut) {
+    Cp932Decoder decoder;
+    std::string out;
+    decoder.feed(std::string_view(sjis).substr(0, cut), out);
+    decoder.feed(std::string_view(sjis).substr(cut), out);
+    decoder.finish(out);
+    EXPECT_EQ(out, whole) << cut;
+  }
+  Cp932Decoder byteByByte;
+  std::string out;
+  for (char c : sjis) byteByByte.feed(std::string_view(&c, 1), out);
+  byteByByte.finish(out);
+  EXPECT_EQ(out, whole);
+}
+
 TEST(CommaText, SplitsAtCommasBlanksAndQuotes) {
   using V = std::vector<std::string>;
   EXPECT_EQ(splitCommaText("a,b,c"), (V{"a", "b", "c"}));

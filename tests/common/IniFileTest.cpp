@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "common/Encoding.h"
 #include "common/FileIo.h"
 #include "common/IniFile.h"
 
@@ -255,6 +256,17 @@ TEST_F(TempDir, ProbeDoesNotCreateAndRefusesFolders) {
   EXPECT_FALSE(writeFileAtomically(dir.string(), "x"));
   EXPECT_FALSE(probeWritable(path("nofolder/x.txt")));
   EXPECT_FALSE(readFileBytes(dir.string()));
+}
+
+TEST_F(TempDir, TextFilesDecodeAcrossReadPieces) {
+  // Characters land on every side of the reader's 64 KiB pieces.
+  std::string utf8;
+  for (int i = 0; i < 150000; ++i) utf8 += i % 7 == 0 ? "無" : "a";
+  ASSERT_TRUE(writeTextFile(path("big.txt"), utf8));
+  auto back = readTextFile(path("big.txt"));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back.value(), utf8);
+  EXPECT_EQ(readFileBytes(path("big.txt")).value(), utf8ToCp932(utf8));
 }
 
 TEST_F(TempDir, ReadingRefusesPipesAndDevicesWithoutWaiting) {
