@@ -105,7 +105,6 @@ QAction* TPivora3::addButton(QToolBar* bar, const char* name, const QString& gly
   QAction* action = bar->addAction(glyph);
   action->setObjectName(QString::fromLatin1(name));
   action->setToolTip(hint);
-  action->setStatusTip(hint);
   if (QWidget* button = bar->widgetForAction(action)) button->setObjectName(action->objectName());
   return action;
 }
