@@ -224,14 +224,24 @@ void commitChart(Chart& chart, ClientArea& client, StagedChart&& s, OpenOutcome&
   chart.Width = client.width - kCanvasMargin;
   chart.Height = client.height - kCanvasMargin;
 
-  const auto b = static_cast<std::int32_t>(chart.appendItems(static_cast<int>(s.items.size())));
-  std::move(s.items.begin(), s.items.end(), chart.items.begin() + b);
-  const int c = chart.appendLinks(static_cast<int>(s.links.size()));
+  // Appending to empty lists is taking the read ones over whole, without a second copy.
+  const auto b = static_cast<std::int32_t>(chart.itemCount());
+  if (chart.items.empty()) {
+    chart.items = std::move(s.items);
+  } else {
+    chart.appendItems(static_cast<int>(s.items.size()));
+    std::move(s.items.begin(), s.items.end(), chart.items.begin() + b);
+  }
   for (auto& link : s.links) {
     if (link.Origin != kNoItem) link.Origin += b;
     if (link.Final != kNoItem) link.Final += b;
   }
-  std::move(s.links.begin(), s.links.end(), chart.links.begin() + c);
+  if (chart.links.empty()) {
+    chart.links = std::move(s.links);
+  } else {
+    const int c = chart.appendLinks(static_cast<int>(s.links.size()));
+    std::move(s.links.begin(), s.links.end(), chart.links.begin() + c);
+  }
 
   // Added to a chart that already has a start, that start stays: the new part is an addition.
   if (wasEmpty || !chart.validItem(chart.Start))
