@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/ChartCanvas.h"
@@ -58,6 +59,17 @@ BoardActions::BoardActions(TPivora3& window, const QString& socketName)
     if (previous) previous(report);
     dataDlg_->showCounterValue(report.buttonValue);
   };
+
+  // The port raises one event for everything that arrived meanwhile, and each event handles one
+  // message; a message still waiting gets an event of its own, so the last report of a burst is
+  // not held back until the board next sends something.
+  if (window_.CommX1) {
+    auto receive = window_.CommX1->OnReceive;
+    window_.CommX1->OnReceive = [this, receive](TCustomCommX& sender, std::int32_t size) {
+      if (receive) receive(sender, size);
+      scheduleWaitingMessage();
+    };
+  }
 
   progress_ = new QProgressBar(window_.StaBar);
   progress_->setObjectName(QStringLiteral("TransferProgress"));
@@ -110,6 +122,13 @@ TransferContext BoardActions::context() {
     return QFontMetrics(window_.font()).horizontalAdvance(QString::fromStdString(text));
   };
   return c;
+}
+
+void BoardActions::scheduleWaitingMessage() {
+  if (!window_.boardMessages().hasWholeMessage()) return;
+  QTimer::singleShot(0, this, [this] {
+    if (window_.boardMessages().handleOneMessage()) scheduleWaitingMessage();
+  });
 }
 
 void BoardActions::showProgress(int done, int total) {

@@ -64,6 +64,8 @@ class BoardActions : public QObject {
   void showCompilerPages();
   void showEditCaption();
   void acceptPlayConnection();
+  // Handles, one per event, the whole messages left in the receive buffer.
+  void scheduleWaitingMessage();
 
   TPivora3& window_;
   MotionTable table_;

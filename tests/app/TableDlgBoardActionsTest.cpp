@@ -84,6 +84,23 @@ class TableDlgBoardActionsTest : public QObject {
     QVERIFY(actions->progressBar()->isHidden());
   }
 
+  void messagesLeftInTheBufferGetTheirOwnEvents() {
+    TPivora3 w;
+    new BoardActions(w, socketName());
+    int analog = 0;
+    w.boardMessages().onAnalogReport = [&](const AnalogReport&) { ++analog; };
+    const std::uint8_t report[] = {0xFE, 0, 1, 0, 2, 0, 3, 0, 4, 0};
+    QByteArray three;
+    for (int i = 0; i < 3; ++i) three.append(reinterpret_cast<const char*>(report), sizeof report);
+    w.boardMessages().receive(reinterpret_cast<const std::uint8_t*>(three.constData()),
+                              static_cast<std::size_t>(three.size()));
+    QCOMPARE(analog, 1);
+    // The port's event with nothing new to read still leads to the waiting messages.
+    w.CommX1->OnReceive(*w.CommX1, 0);
+    QTRY_COMPARE(analog, 3);
+    QVERIFY(w.boardMessages().buffer().empty());
+  }
+
   void writeReadAndPlayThroughTheWindow() {
     if (!startBoard()) QSKIP("pvrj-board is not available");
     TPivora3 w;
