@@ -508,7 +508,9 @@ void TPivora3::changeEvent(QEvent* event) {
 }
 
 void TPivora3::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+  // Only a drop that names a file here can be opened.
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!urls.isEmpty() && urls.first().isLocalFile()) event->acceptProposedAction();
 }
 
 void TPivora3::dropEvent(QDropEvent* event) {

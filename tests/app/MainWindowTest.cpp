@@ -426,6 +426,21 @@ class MainWindowTest : public QObject {
     QApplication::sendEvent(&w, &drop);
     QCOMPARE(w.chart().itemCount(), 3);
     QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("EDIT WAVE"));
+
+    // A web address or plain text is refused at the door.
+    QMimeData web;
+    web.setUrls({QUrl(QStringLiteral("https://example.org/wave.vlb"))});
+    QDragEnterEvent webEnter(QPoint(10, 10), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    webEnter.setAccepted(false);
+    QApplication::sendEvent(&w, &webEnter);
+    QVERIFY(!webEnter.isAccepted());
+    QMimeData text;
+    text.setText(QStringLiteral("wave"));
+    QDragEnterEvent textEnter(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton,
+                              Qt::NoModifier);
+    textEnter.setAccepted(false);
+    QApplication::sendEvent(&w, &textEnter);
+    QVERIFY(!textEnter.isAccepted());
   }
 
   void saveWritesTheChartUnderTheChosenFilter() {
