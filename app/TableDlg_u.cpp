@@ -31,13 +31,6 @@ enum Column { kColNo, kColName, kColCount, kColDate, kColControl };
 // The row's table number, kept on the item so a drag knows its slot.
 constexpr int kSlotRole = Qt::UserRole + 1;
 
-constexpr int kSleepOn = 0;
-constexpr int kSleepOff = 1;
-constexpr int kStreamOn = 1;
-constexpr int kStreamOff = 0;
-constexpr int kBit5Set = 0;
-constexpr int kBit5Clear = 1;
-
 void fillItem(QTreeWidgetItem* item, const TableRow& row, int n) {
   item->setText(kColNo, QString::fromStdString(row.caption));
   item->setText(kColName, QString::fromStdString(row.name));

@@ -11,9 +11,6 @@ namespace pvrj::cli {
 namespace {
 
 constexpr std::size_t kInfoLineLength = 16;
-constexpr int kPauseToggle = 2;
-constexpr int kSleepOn = 0;
-constexpr int kSleepOff = 1;
 
 // Opens the board and runs body, or returns the opening's exit code.
 template <class Body>

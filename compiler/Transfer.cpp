@@ -8,10 +8,6 @@
 namespace pvrj {
 namespace {
 
-constexpr int kSleepOn = 0;
-constexpr int kSleepOff = 1;
-constexpr int kPauseClear = 1;
-constexpr int kPauseToggle = 2;
 constexpr int kKeep = -1;
 constexpr std::uint32_t kMaskBits = 0xFFFFFF;
 constexpr std::int32_t kControlBits = 0xFFFF;

@@ -60,6 +60,22 @@ class PortOpener {
   virtual void SetDtr(bool on) = 0;
 };
 
+// Modes of the option-word composites.
+inline constexpr int kSleepOn = 0;  // SetSleep and SetPause: 0 set, 1 clear, 2 toggle
+inline constexpr int kSleepOff = 1;
+inline constexpr int kSleepToggle = 2;
+inline constexpr int kPauseSet = 0;
+inline constexpr int kPauseClear = 1;
+inline constexpr int kPauseToggle = 2;
+inline constexpr int kStreamOn = 1;  // SetReceiverStream: 1 on, 0 off
+inline constexpr int kStreamOff = 0;
+inline constexpr int kBit5Set = 0;  // SetOptionBit5, SetAnalogStream, SetQvsMode: 0 set, 1 clear
+inline constexpr int kBit5Clear = 1;
+inline constexpr int kAnalogStreamOn = 0;
+inline constexpr int kAnalogStreamOff = 1;
+inline constexpr int kQvsModeOn = 0;
+inline constexpr int kQvsModeOff = 1;
+
 class BoardLink {
  public:
   BoardLink(BoardPort& port, UserInterface& ui);
@@ -135,9 +151,8 @@ class BoardLink {
   void CmdSetServo(int channel, std::uint16_t position);
   bool CmdReadBoardInfo(Bytes& info);
 
-  // Option-word composites. SetSleep/SetPause: 0 set, 1 clear, 2 toggle. SetReceiverStream:
-  // 1 on, 0 off. SetOptionBit5, SetAnalogStream, SetQvsMode: 0 set, 1 clear. Another mode is
-  // refused (false, nothing sent).
+  // Option-word composites, with the modes named below. Another mode is refused (false, nothing
+  // sent).
   bool SetSleep(int mode);
   bool SetPause(int mode);
   bool SetReceiverStream(int mode);

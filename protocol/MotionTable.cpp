@@ -150,8 +150,6 @@ void MotionTable::AppendScenarioList(std::string& list) const {
 }
 
 TableReadResult readMotionTable(BoardLink& link, MotionTable& table) {
-  constexpr int kSleepOn = 0;
-  constexpr int kSleepOff = 1;
   table.clearRows();
   if (!link.SetSleep(kSleepOn)) return TableReadResult::kSleepFailed;
   for (int n = 0; n < kMotionSlots; ++n) {

@@ -16,9 +16,6 @@ namespace pvrj {
 namespace {
 
 constexpr int kBoxesPerColumn = 8;
-constexpr int kStreamOff = 0;
-constexpr int kBit5Set = 0;
-constexpr int kBit5Clear = 1;
 // Bytes 1 and 2 of the counter reply hold the value, high byte first.
 constexpr std::size_t kCounterHigh = 1;
 constexpr std::size_t kCounterLow = 2;
