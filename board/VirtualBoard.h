@@ -12,6 +12,7 @@
 
 #include "board/BoardCommands.h"
 #include "board/BoardMemory.h"
+#include "protocol/BoardMessages.h"
 
 namespace pvrj::board {
 
@@ -35,12 +36,8 @@ inline constexpr Micros kDriftPeriod = 100'000;
 // The board's answer to the handshake byte; the PC does not look at its value.
 inline constexpr std::uint8_t kHandshakeAnswer = 0x0D;
 
-inline constexpr std::uint8_t kPlayEndLead = 0xFF;
-inline constexpr std::uint8_t kAnalogLead = 0xFE;
-inline constexpr std::uint8_t kReceiverLead = 0xFD;
-inline constexpr std::size_t kPlayEndLength = 32;
-inline constexpr std::size_t kAnalogLength = 10;
-inline constexpr std::size_t kReceiverLength = 9;
+// The unprompted reports' lead bytes and lengths are the ones the PC side parses
+// (kPlayEndLead, kAnalogLead, kReceiverLead and their lengths, from protocol/BoardMessages.h).
 
 // A misbehaviour for one exchange (one handshake and the request after it).
 struct Fault {

@@ -165,6 +165,19 @@ int Chart::appendLinks(int n) {
   return first;
 }
 
+ChartItem defaultItem(int kind, std::int32_t left, std::int32_t top) {
+  ChartItem item;
+  item.Left = left;
+  item.Top = top;
+  item.Width = kDefaultItemWidth;
+  item.Height = kDefaultItemHeight;
+  item.Color = kWhite;
+  item.Type = static_cast<std::uint8_t>(kind);
+  item.PrmByte = defaultPrmByte(kind);
+  item.PrmWords.fill(defaultPrmWord(kind));
+  return item;
+}
+
 int Chart::createItem(int kind, std::int32_t x, std::int32_t y) {
   const std::uint8_t needed = kind == kItemMot ? kScenarioChart : kMotionChart;
   if (items.empty()) {
@@ -174,15 +187,7 @@ int Chart::createItem(int kind, std::int32_t x, std::int32_t y) {
   }
   int index = appendItems(1);
   ChartItem& item = items[static_cast<std::size_t>(index)];
-  item.Selected = false;
-  item.Left = x;
-  item.Top = y;
-  item.Width = kDefaultItemWidth;
-  item.Height = kDefaultItemHeight;
-  item.Color = kWhite;
-  item.Type = static_cast<std::uint8_t>(kind);
-  item.PrmByte = defaultPrmByte(kind);
-  item.PrmWords.fill(defaultPrmWord(kind));
+  item = defaultItem(kind, x, y);
   item.Name = uniqueItemName(kind);
   return index;
 }

@@ -79,6 +79,8 @@ const char* itemNamePrefix(int kind);
 // Default PrmByte and PrmWords of an item kind.
 std::uint8_t defaultPrmByte(int kind);
 std::uint16_t defaultPrmWord(int kind);
+// A new, unselected item of this kind at (left, top) with the kind's defaults and no name.
+ChartItem defaultItem(int kind, std::int32_t left, std::int32_t top);
 // Item centre, halving truncated toward zero.
 ChartPoint itemCentre(const ChartItem& item);
 

@@ -9,17 +9,8 @@ constexpr int kNamePadding = 20;
 
 // A fresh item at the running point with the defaults of a new item of this kind.
 ChartItem newItem(int kind, ColumnPlacer& placer, std::int32_t canvasHeight) {
-  ChartItem item;
   const ChartPoint at = placer.placeInColumns(canvasHeight);
-  item.Left = at.x;
-  item.Top = at.y;
-  item.Width = kDefaultItemWidth;
-  item.Height = kDefaultItemHeight;
-  item.Color = kWhite;
-  item.Type = static_cast<std::uint8_t>(kind);
-  item.PrmByte = defaultPrmByte(kind);
-  item.PrmWords.fill(defaultPrmWord(kind));
-  return item;
+  return defaultItem(kind, at.x, at.y);
 }
 
 ChartLink newLink(std::uint8_t main, int origin, int final) {
