@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,84 +17,16 @@
 #include "compiler/Transfer.h"
 #include "protocol/BoardMessages.h"
 #include "serial/CommX.h"
+#include "support/ChildProcess.h"
 #include "support/FakeUserInterface.h"
-
-extern char** environ;
 
 namespace pvrj {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kStartDeadline = std::chrono::seconds(10);
 constexpr auto kReportDeadline = std::chrono::seconds(5);
 constexpr auto kReportPoll = std::chrono::milliseconds(20);
 constexpr int kLineBitRate = 115200;
-
-// One pvrj-board (or pvrj-cli) process; killed at the end if it still runs.
-class Process {
- public:
-  explicit Process(std::vector<std::string> args, bool captureStderr = false) {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    // Never a terminal on stdin: a question must not wait for a person.
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (captureStderr) posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    out_ = out[0];
-  }
-  ~Process() {
-    if (pid_ > 0 && !exited_) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) ::close(out_);
-  }
-  // One line of output within the deadline ("" if none came).
-  std::string readLine() {
-    std::string line;
-    const auto deadline = Clock::now() + kStartDeadline;
-    char c;
-    for (;;) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      pollfd p{out_, POLLIN, 0};
-      if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return {};
-      if (::read(out_, &c, 1) != 1) return line;
-      if (c == '\n') return line;
-      line.push_back(c);
-    }
-  }
-  // Everything until the process ends, and its exit status (-1 past the deadline).
-  int finish(std::string& output) {
-    const auto deadline = Clock::now() + kStartDeadline;
-    char buffer[512];
-    for (;;) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      pollfd p{out_, POLLIN, 0};
-      if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return -1;
-      ssize_t n = ::read(out_, buffer, sizeof buffer);
-      if (n <= 0) break;
-      output.append(buffer, static_cast<std::size_t>(n));
-    }
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    exited_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  bool started() const { return pid_ > 0; }
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  bool exited_ = false;
-};
 
 Chart poseChain(int count) {
   Chart chart;
@@ -118,11 +48,8 @@ class TransferPtyTest : public ::testing::Test {
  protected:
   void startBoard(std::vector<std::string> extra = {}) {
     if (::access(PVRJ_BOARD_EXE, X_OK) != 0) GTEST_SKIP() << "pvrj-board is not built";
-    std::vector<std::string> args{PVRJ_BOARD_EXE, "--device-only"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    board_ = std::make_unique<Process>(args);
-    ASSERT_TRUE(board_->started());
-    device_ = board_->readLine();
+    board_ = std::make_unique<test::BoardProcess>(extra);
+    device_ = board_->device();
     if (device_.empty()) GTEST_SKIP() << "no pseudo-terminal could be made";
     port_.SetDispatcher(&dispatcher_);
     ASSERT_TRUE(port_.SetPortName(device_));
@@ -147,7 +74,7 @@ class TransferPtyTest : public ::testing::Test {
     return link_.CmdReadOptions(WorkingCopy, word) && (word & kOptionSleep);
   }
 
-  std::unique_ptr<Process> board_;
+  std::unique_ptr<test::BoardProcess> board_;
   std::string device_;
   QueueDispatcher dispatcher_;
   TCommX port_;
@@ -281,8 +208,9 @@ TEST_F(TransferPtyTest, CommandLineWritesListsReadsAndDeletes) {
   ASSERT_TRUE(saveChart(chart_, in, false, quiet));
   auto run = [&](std::vector<std::string> args, std::string& output) {
     args.insert(args.begin(), {PVRJ_CLI_EXE, "--port", device_});
-    Process cli(args, true);
-    return cli.finish(output);
+    test::ChildResult result = test::runProgram(args);
+    output = result.out + result.err;
+    return result.exitCode;
   };
   std::string text;
   EXPECT_EQ(run({"write", in, "M2"}, text), 0) << text;
