@@ -9,6 +9,7 @@
 #include "common/Encoding.h"
 #include "common/FileIo.h"
 #include "support/FakeUserInterface.h"
+#include "support/TempFolderTest.h"
 
 namespace pvrj {
 namespace {
@@ -18,18 +19,8 @@ using test::FakeUserInterface;
 
 const std::string kWavePath = std::string(PVRJ_SOURCE_DIR) + "/examples/wave.vlb";
 
-class ChartFileTest : public ::testing::Test {
+class ChartFileTest : public test::TempFolderTest {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "pvrj-chartfile-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir = tmpl;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
   // Writes UTF-8 text as a CP932 file.
   std::string write(const std::string& name, const std::string& text) {
     std::string p = path(name);
@@ -56,7 +47,6 @@ class ChartFileTest : public ::testing::Test {
     c.Start = 0;
     return c;
   }
-  fs::path dir;
   FakeUserInterface ui;
   ClientArea client;
 };

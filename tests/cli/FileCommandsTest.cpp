@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include "support/TempFolderTest.h"
 
 namespace {
 
@@ -34,18 +35,8 @@ std::string slurp(const fs::path& p) {
   return s.str();
 }
 
-class CliFiles : public ::testing::Test {
+class CliFiles : public pvrj::test::TempFolderTest {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "pvrj-cli-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir = tmpl;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
   void write(const std::string& name, const std::string& bytes) {
     std::ofstream(dir / name, std::ios::binary) << bytes;
   }
@@ -92,8 +83,6 @@ class CliFiles : public ::testing::Test {
     run.err = slurp(errFile);
     return run;
   }
-
-  fs::path dir;
 };
 
 TEST_F(CliFiles, SaveOfTheExampleIsByteForByte) {

@@ -13,29 +13,18 @@
 #include "common/Encoding.h"
 #include "common/FileIo.h"
 #include "common/IniFile.h"
+#include "support/TempFolderTest.h"
 
 namespace pvrj {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempDir : public ::testing::Test {
+class TempDir : public test::TempFolderTest {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "pvrj-common-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir = tmpl;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(dir, fs::perms::owner_all, ec);
-    fs::remove_all(dir, ec);
-  }
-  std::string path(const std::string& name) const { return (fs::path(dir) / name).string(); }
   std::size_t fileCount() const {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {}));
   }
-  fs::path dir;
 };
 
 TEST(IniFile, ReadsTolerantly) {
