@@ -16,7 +16,7 @@
 #include "protocol/BoardLink.h"
 #include "protocol/CommXOpener.h"
 #include "serial/CommX.h"
-#include "tests/protocol/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/FakeUserInterface.h"
 
 namespace {
