@@ -70,6 +70,23 @@ class EchoPty {
 };
 
 // The floor: one thread, blocking write, poll until the reply is complete.
+// Opens the port on device with the board link's settings; false (benchmark skipped) on failure.
+bool openAsBoardLink(pvrj::TCommX& port, pvrj::QueueDispatcher& dispatcher,
+                     const std::string& device, benchmark::State& state) {
+  port.SetDevicePath(device);
+  port.SetBitRate(115200);
+  port.SetFlowCtrl(pvrj::cfcNone);
+  port.SetTimeOutReceive(300);
+  port.SetWaitHook([&dispatcher] { dispatcher.drain(); });
+  try {
+    port.Open();
+  } catch (const pvrj::ECommError& e) {
+    state.SkipWithError(e.what());
+    return false;
+  }
+  return true;
+}
+
 void BM_ReferenceExchange(benchmark::State& state) {
   EchoPty pty;
   if (!pty.ok()) {
@@ -114,17 +131,7 @@ void BM_CommXExchange(benchmark::State& state) {
   }
   pvrj::QueueDispatcher dispatcher;
   pvrj::TCommX port(&dispatcher);
-  port.SetDevicePath(pty.device());
-  port.SetBitRate(115200);
-  port.SetFlowCtrl(pvrj::cfcNone);
-  port.SetTimeOutReceive(300);
-  port.SetWaitHook([&] { dispatcher.drain(); });
-  try {
-    port.Open();
-  } catch (const pvrj::ECommError& e) {
-    state.SkipWithError(e.what());
-    return;
-  }
+  if (!openAsBoardLink(port, dispatcher, pty.device(), state)) return;
   pvrj::BoardPort& link = port;
   std::uint8_t reply[sizeof kRequest];
   for (auto _ : state) {
@@ -155,15 +162,7 @@ void BM_PairedExchange(benchmark::State& state) {
 
   pvrj::QueueDispatcher dispatcher;
   pvrj::TCommX port(&dispatcher);
-  port.SetDevicePath(portPty.device());
-  port.SetBitRate(115200);
-  port.SetFlowCtrl(pvrj::cfcNone);
-  port.SetTimeOutReceive(300);
-  port.SetWaitHook([&] { dispatcher.drain(); });
-  try {
-    port.Open();
-  } catch (const pvrj::ECommError& e) {
-    state.SkipWithError(e.what());
+  if (!openAsBoardLink(port, dispatcher, portPty.device(), state)) {
     close(fd);
     return;
   }
