@@ -63,20 +63,20 @@ BoardActions::BoardActions(TPivora3& window, const QString& socketName)
   // The port raises one event for everything that arrived meanwhile, and each event handles one
   // message; a message still waiting gets an event of its own, so the last report of a burst is
   // not held back until the board next sends something.
-  if (window_.CommX1) {
-    auto receive = window_.CommX1->OnReceive;
-    window_.CommX1->OnReceive = [this, receive](TCustomCommX& sender, std::int32_t size) {
+  if (window_.serialPort) {
+    auto receive = window_.serialPort->OnReceive;
+    window_.serialPort->OnReceive = [this, receive](TCustomCommX& sender, std::int32_t size) {
       if (receive) receive(sender, size);
       scheduleWaitingMessage();
     };
   }
 
-  progress_ = new QProgressBar(window_.StaBar);
+  progress_ = new QProgressBar(window_.statusPanels);
   progress_->setObjectName(QStringLiteral("TransferProgress"));
   progress_->setFixedWidth(kProgressWidth);
   progress_->setTextVisible(true);
   progress_->hide();
-  window_.StaBar->addPermanentWidget(progress_);
+  window_.statusPanels->addPermanentWidget(progress_);
 
   connect(window_.CompileBtn, &QAction::triggered, this, [this] { CompileBtnClick(); });
   connect(window_.HomePosBtn, &QAction::triggered, this, [this] { HomePosBtnClick(); });
@@ -84,10 +84,10 @@ BoardActions::BoardActions(TPivora3& window, const QString& socketName)
   connect(window_.MotReadBtn, &QAction::triggered, this, [this] { MotReadBtnClick(); });
   connect(window_.MotDelBtn, &QAction::triggered, this, [this] { MotDelBtnClick(); });
   connect(window_.MotStpBtn, &QAction::triggered, this, [this] { MotStpBtnClick(); });
-  connect(window_.SpeedButton1, &QAction::triggered, this, [this] { SpeedButton1Click(); });
+  connect(window_.pauseBtn, &QAction::triggered, this, [this] { SpeedButton1Click(); });
   connect(window_.MotRunBtn, &QAction::triggered, this, [this] { MotRunBtnClick(); });
   connect(window_.TableBtn, &QAction::triggered, this, [this] { TableBtnClick(); });
-  connect(window_.Image1, &ChartCanvas::chartDataRequested, this, [this] { Image1ChartData(); });
+  connect(window_.canvas, &ChartCanvas::chartDataRequested, this, [this] { Image1ChartData(); });
 
   server_ = new QLocalServer(this);
   server_->setSocketOptions(QLocalServer::UserAccessOption);
@@ -117,7 +117,7 @@ TransferContext BoardActions::context() {
                     nullptr};
   c.progress = [this](int done, int total) { showProgress(done, total); };
   c.nameChanged = [this](const std::string&) { showEditCaption(); };
-  c.redraw = [this] { window_.Image1->redraw(); };
+  c.redraw = [this] { window_.canvas->redraw(); };
   c.textWidth = [this](const std::string& text) {
     return QFontMetrics(window_.font()).horizontalAdvance(QString::fromStdString(text));
   };
@@ -142,19 +142,20 @@ void BoardActions::showProgress(int done, int total) {
 }
 
 void BoardActions::showEditCaption() {
-  window_.PageControl1->setTabText(
-      0, QStringLiteral("EDIT ") + QString::fromStdString(window_.chart().Name));
+  window_.pages->setTabText(0,
+                            QStringLiteral("EDIT ") + QString::fromStdString(window_.chart().Name));
 }
 
 void BoardActions::showCompilerPages() {
-  window_.Vlb->clear();
-  for (const std::string& row : state_.dumpRows) window_.Vlb->addItem(QString::fromStdString(row));
-  window_.List->clear();
+  window_.dumpView->clear();
+  for (const std::string& row : state_.dumpRows)
+    window_.dumpView->addItem(QString::fromStdString(row));
+  window_.listingView->clear();
   for (const ListingRow& row : state_.listingRows) {
-    auto* item = new QTreeWidgetItem(window_.List);
+    auto* item = new QTreeWidgetItem(window_.listingView);
     const std::string* fields[] = {&row.number, &row.label, &row.operation, &row.operand,
                                    &row.comment};
-    for (int column = 0; column < window_.List->columnCount() && column < 5; ++column)
+    for (int column = 0; column < window_.listingView->columnCount() && column < 5; ++column)
       item->setText(column, QString::fromStdString(*fields[column]));
   }
 }
@@ -205,7 +206,7 @@ void BoardActions::TableBtnClick() {
 void BoardActions::Image1ChartData() {
   if (!dataDlg_->editChartHeader()) return;
   showEditCaption();
-  window_.Image1->redraw();
+  window_.canvas->redraw();
 }
 
 void BoardActions::playRequest(std::uint32_t slot) {

@@ -55,7 +55,7 @@ TPivora3::TPivora3(const QStringList& arguments, QWidget* parent) : QMainWindow(
   buildToolBars();
   buildPages();
   buildStatusBar();
-  ui_.attach(this, Edit2, panels_[1]);
+  ui_.attach(this, statusLine, panels_[1]);
   buildBoardLink();
   qApp->installEventFilter(this);
 
@@ -73,7 +73,7 @@ TPivora3::TPivora3(const QStringList& arguments, QWidget* parent) : QMainWindow(
   // 5. Caption.
   setWindowTitle(QString::fromUtf8(kAppTitle));
   // 6. Editing state: select tool, no start item.
-  Image1->editor().setToolMode(kToolSelect);
+  canvas->editor().setToolMode(kToolSelect);
   SelectBtn->setChecked(true);
   chart_.Start = -1;
   Image1MouseMoved(0, 0);  // the last mouse position starts at the origin
@@ -82,7 +82,7 @@ TPivora3::TPivora3(const QStringList& arguments, QWidget* parent) : QMainWindow(
   // 8. Attempts of a board exchange.
   link_->RetryCount = kBoardRetryCount;
   // 9. Canvas size. The stored grid steps stay in force (see readSettings).
-  Image1->setCanvasSize(kCanvasWidth, kCanvasHeight);
+  canvas->setCanvasSize(kCanvasWidth, kCanvasHeight);
   // 10. Empty chart and receive buffer.
   chart_.clear();
   messages_.clear();
@@ -92,7 +92,7 @@ TPivora3::TPivora3(const QStringList& arguments, QWidget* parent) : QMainWindow(
     chart_.clear();
     openChart(arguments.first().toStdString());
   }
-  Image1->redraw();
+  canvas->redraw();
 }
 
 TPivora3::~TPivora3() {
@@ -123,24 +123,23 @@ void TPivora3::buildToolBars() {
     return bar;
   };
 
-  ToolBar1 = makeBar("ToolBar1", QStringLiteral("FILE"));
-  OpenBtn = addButton(ToolBar1, "OpenBtn", QStringLiteral("開く"), QStringLiteral("ロードボタン"));
-  SaveBtn = addButton(ToolBar1, "SaveBtn", QStringLiteral("保存"), QStringLiteral("セーブボタン"));
-  FormBtn =
-      addButton(ToolBar1, "FormBtn", QStringLiteral("環境"), QStringLiteral("環境設定ボタン"));
-  InfoBtn = addButton(ToolBar1, "InfoBtn", QStringLiteral("情報"),
+  fileBar = makeBar("ToolBar1", QStringLiteral("FILE"));
+  OpenBtn = addButton(fileBar, "OpenBtn", QStringLiteral("開く"), QStringLiteral("ロードボタン"));
+  SaveBtn = addButton(fileBar, "SaveBtn", QStringLiteral("保存"), QStringLiteral("セーブボタン"));
+  FormBtn = addButton(fileBar, "FormBtn", QStringLiteral("環境"), QStringLiteral("環境設定ボタン"));
+  InfoBtn = addButton(fileBar, "InfoBtn", QStringLiteral("情報"),
                       QStringLiteral("インフォメーションボタン"));
-  ExitBtn = addButton(ToolBar1, "ExitBtn", QStringLiteral("終了"), QStringLiteral("終了ボタン"));
+  ExitBtn = addButton(fileBar, "ExitBtn", QStringLiteral("終了"), QStringLiteral("終了ボタン"));
   connect(OpenBtn, &QAction::triggered, this, &TPivora3::OpenBtnClick);
   connect(SaveBtn, &QAction::triggered, this, &TPivora3::SaveBtnClick);
   connect(ExitBtn, &QAction::triggered, this, &TPivora3::ExitBtnClick);
 
-  PartsMenu = makeBar("PartsMenu", QStringLiteral("PARTS"));
+  partsBar = makeBar("PartsMenu", QStringLiteral("PARTS"));
   ToolGroup = new QActionGroup(this);
   ToolGroup->setObjectName(QStringLiteral("ToolGroup"));
   ToolGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
   auto tool = [this](const char* name, const QString& glyph, const QString& hint, int tag) {
-    QAction* a = addButton(PartsMenu, name, glyph, hint);
+    QAction* a = addButton(partsBar, name, glyph, hint);
     a->setCheckable(true);
     a->setData(tag);
     ToolGroup->addAction(a);
@@ -148,10 +147,10 @@ void TPivora3::buildToolBars() {
     return a;
   };
   SelectBtn = tool("SelectBtn", QStringLiteral("選択"), QStringLiteral("選択ボタン"), kToolSelect);
-  GridSw = new QCheckBox(QStringLiteral("GRID"), PartsMenu);
+  GridSw = new QCheckBox(QStringLiteral("GRID"), partsBar);
   GridSw->setObjectName(QStringLiteral("GridSw"));
   GridSw->setToolTip(QStringLiteral("グリッドスイッチ"));
-  PartsMenu->addWidget(GridSw);
+  partsBar->addWidget(GridSw);
   connect(GridSw, &QCheckBox::clicked, this, &TPivora3::GridSwClick);
   SetStartBtn =
       tool("SetStartBtn", QStringLiteral("始点"), QStringLiteral("始点配置ボタン"), kToolStart);
@@ -165,130 +164,128 @@ void TPivora3::buildToolBars() {
       tool("Link1Btn", QStringLiteral("接続線"), QStringLiteral("接続配線ボタン"), kToolConnection);
   Link2Btn =
       tool("Link2Btn", QStringLiteral("分岐線"), QStringLiteral("分岐配線ボタン"), kToolBranch);
-  CompileBtn = addButton(PartsMenu, "CompileBtn", QStringLiteral("コンパイル"),
+  CompileBtn = addButton(partsBar, "CompileBtn", QStringLiteral("コンパイル"),
                          QStringLiteral("コンパイルボタン"));
 
   // Three rows fit the 650-pixel window: files and parts, board commands and tools, port and
   // status.
   addToolBarBreak();
-  CommandMenu = makeBar("CommandMenu", QStringLiteral("Commad"));
-  HomePosBtn = addButton(CommandMenu, "HomePosBtn", QStringLiteral("ホーム"),
+  commandBar = makeBar("CommandMenu", QStringLiteral("Commad"));
+  HomePosBtn = addButton(commandBar, "HomePosBtn", QStringLiteral("ホーム"),
                          QStringLiteral("ホームポジションボタン"));
   MotWriteBtn =
-      addButton(CommandMenu, "MotWriteBtn", QStringLiteral("書込"), QStringLiteral("書込ボタン"));
+      addButton(commandBar, "MotWriteBtn", QStringLiteral("書込"), QStringLiteral("書込ボタン"));
   MotReadBtn =
-      addButton(CommandMenu, "MotReadBtn", QStringLiteral("読込"), QStringLiteral("読込ボタン"));
+      addButton(commandBar, "MotReadBtn", QStringLiteral("読込"), QStringLiteral("読込ボタン"));
   MotDelBtn =
-      addButton(CommandMenu, "MotDelBtn", QStringLiteral("消去"), QStringLiteral("消去ボタン"));
-  MotStpBtn =
-      addButton(CommandMenu, "MotStpBtn", QStringLiteral("■"), QStringLiteral("停止ボタン"));
-  SpeedButton1 = addButton(CommandMenu, "SpeedButton1", QStringLiteral("❚❚"),
-                           QStringLiteral("一時停止ボタン"));
-  MotRunBtn =
-      addButton(CommandMenu, "MotRunBtn", QStringLiteral("▶"), QStringLiteral("再生ボタン"));
+      addButton(commandBar, "MotDelBtn", QStringLiteral("消去"), QStringLiteral("消去ボタン"));
+  MotStpBtn = addButton(commandBar, "MotStpBtn", QStringLiteral("■"), QStringLiteral("停止ボタン"));
+  pauseBtn =
+      addButton(commandBar, "SpeedButton1", QStringLiteral("❚❚"), QStringLiteral("一時停止ボタン"));
+  MotRunBtn = addButton(commandBar, "MotRunBtn", QStringLiteral("▶"), QStringLiteral("再生ボタン"));
 
-  ToolsMenu = makeBar("ToolsMenu", QStringLiteral("Tools"));
+  toolsBar = makeBar("ToolsMenu", QStringLiteral("Tools"));
   HomeBtn =
-      addButton(ToolsMenu, "HomeBtn", QStringLiteral("トリム"), QStringLiteral("トリム調整ボタン"));
-  OptionBtn = addButton(ToolsMenu, "OptionBtn", QStringLiteral("オプション"),
+      addButton(toolsBar, "HomeBtn", QStringLiteral("トリム"), QStringLiteral("トリム調整ボタン"));
+  OptionBtn = addButton(toolsBar, "OptionBtn", QStringLiteral("オプション"),
                         QStringLiteral("オプションボタン"));
   AdBtn =
-      addButton(ToolsMenu, "AdBtn", QStringLiteral("アナログ"), QStringLiteral("アナログボタン"));
-  QVSBtn = addButton(ToolsMenu, "QVSBtn", QStringLiteral("QVS"), QStringLiteral("ＱＶＳボタン"));
-  OptionMenu3 =
-      addButton(ToolsMenu, "OptionMenu3", QStringLiteral("受信機"), QStringLiteral("受信機ボタン"));
-  TableBtn = addButton(ToolsMenu, "TableBtn", QStringLiteral("テーブル"),
-                       QStringLiteral("テーブルボタン"));
+      addButton(toolsBar, "AdBtn", QStringLiteral("アナログ"), QStringLiteral("アナログボタン"));
+  QVSBtn = addButton(toolsBar, "QVSBtn", QStringLiteral("QVS"), QStringLiteral("ＱＶＳボタン"));
+  receiverBtn =
+      addButton(toolsBar, "OptionMenu3", QStringLiteral("受信機"), QStringLiteral("受信機ボタン"));
+  TableBtn =
+      addButton(toolsBar, "TableBtn", QStringLiteral("テーブル"), QStringLiteral("テーブルボタン"));
 
   addToolBarBreak();
-  CommMenu = makeBar("CommMenu", QStringLiteral("COMM"));
-  Sync = new QCheckBox(QStringLiteral("SYNC"), CommMenu);
+  commBar = makeBar("CommMenu", QStringLiteral("COMM"));
+  Sync = new QCheckBox(QStringLiteral("SYNC"), commBar);
   Sync->setObjectName(QStringLiteral("Sync"));
   Sync->setToolTip(QStringLiteral("シンクロスイッチ"));
-  CommMenu->addWidget(Sync);
-  CommPort = new QComboBox(CommMenu);
+  commBar->addWidget(Sync);
+  CommPort = new QComboBox(commBar);
   CommPort->setObjectName(QStringLiteral("CommPort"));
   CommPort->setToolTip(QStringLiteral("シリアルポートメニュー"));
   CommPort->addItem(QStringLiteral("OFF"));
   for (int n = 1; n <= kMaxComPort; ++n) CommPort->addItem(QStringLiteral("COM%1").arg(n));
   CommPort->setCurrentIndex(0);
-  CommMenu->addWidget(CommPort);
+  commBar->addWidget(CommPort);
   // Choosing from the list, even the port already chosen, reopens it.
   connect(CommPort, &QComboBox::activated, this, &TPivora3::CommPortCloseUp);
 
-  StatusMenu = makeBar("StatusMenu", QStringLiteral("STATUS"));
-  Edit2 = new QLineEdit(StatusMenu);
-  Edit2->setObjectName(QStringLiteral("Edit2"));
-  Edit2->setToolTip(QStringLiteral("ステータス"));
-  Edit2->setReadOnly(true);
-  Edit2->setFocusPolicy(Qt::NoFocus);
-  Edit2->setMinimumWidth(kStatusLineMinWidth);
-  Edit2->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-  Edit2->setStyleSheet(
+  statusLineBar = makeBar("StatusMenu", QStringLiteral("STATUS"));
+  statusLine = new QLineEdit(statusLineBar);
+  statusLine->setObjectName(QStringLiteral("Edit2"));
+  statusLine->setToolTip(QStringLiteral("ステータス"));
+  statusLine->setReadOnly(true);
+  statusLine->setFocusPolicy(Qt::NoFocus);
+  statusLine->setMinimumWidth(kStatusLineMinWidth);
+  statusLine->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  statusLine->setStyleSheet(
       QStringLiteral("QLineEdit { color: lime; background-color: navy; font-weight: bold; }"));
-  StatusMenu->addWidget(Edit2);
+  statusLineBar->addWidget(statusLine);
 }
 
 void TPivora3::buildPages() {
-  PageControl1 = new QTabWidget(this);
-  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  pages = new QTabWidget(this);
+  pages->setObjectName(QStringLiteral("PageControl1"));
 
-  Sheet1 = new QWidget;
-  Sheet1->setObjectName(QStringLiteral("Sheet1"));
-  ScrollBox1 = new QScrollArea(Sheet1);
-  ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
-  ScrollBox1->setWidgetResizable(false);
-  ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Image1 = new ChartCanvas(chart_, ui_, ScrollBox1);
-  Image1->setObjectName(QStringLiteral("Image1"));
-  ScrollBox1->setWidget(Image1);
-  auto* sheet1Layout = new QVBoxLayout(Sheet1);
+  editPage = new QWidget;
+  editPage->setObjectName(QStringLiteral("Sheet1"));
+  canvasScroll = new QScrollArea(editPage);
+  canvasScroll->setObjectName(QStringLiteral("ScrollBox1"));
+  canvasScroll->setWidgetResizable(false);
+  canvasScroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  canvas = new ChartCanvas(chart_, ui_, canvasScroll);
+  canvas->setObjectName(QStringLiteral("Image1"));
+  canvasScroll->setWidget(canvas);
+  auto* sheet1Layout = new QVBoxLayout(editPage);
   sheet1Layout->setContentsMargins(0, 0, 0, 0);
-  sheet1Layout->addWidget(ScrollBox1);
-  connect(Image1, &ChartCanvas::mousePositionChanged, this, &TPivora3::Image1MouseMoved);
-  connect(Image1, &ChartCanvas::toolModeChanged, this, &TPivora3::Image1ToolModeChanged);
+  sheet1Layout->addWidget(canvasScroll);
+  connect(canvas, &ChartCanvas::mousePositionChanged, this, &TPivora3::Image1MouseMoved);
+  connect(canvas, &ChartCanvas::toolModeChanged, this, &TPivora3::Image1ToolModeChanged);
 
-  Sheet2 = new QWidget;
-  Sheet2->setObjectName(QStringLiteral("Sheet2"));
-  Vlb = new QListWidget(Sheet2);
-  Vlb->setObjectName(QStringLiteral("Vlb"));
-  Vlb->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  Vlb->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  auto* sheet2Layout = new QVBoxLayout(Sheet2);
+  listPage = new QWidget;
+  listPage->setObjectName(QStringLiteral("Sheet2"));
+  dumpView = new QListWidget(listPage);
+  dumpView->setObjectName(QStringLiteral("Vlb"));
+  dumpView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  dumpView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  auto* sheet2Layout = new QVBoxLayout(listPage);
   sheet2Layout->setContentsMargins(0, 0, 0, 0);
-  sheet2Layout->addWidget(Vlb);
+  sheet2Layout->addWidget(dumpView);
 
   // The listing lives on a tab the user never sees; the compiler fills it.
-  Sheet3 = new QWidget;
-  Sheet3->setObjectName(QStringLiteral("Sheet3"));
-  List = new QTreeWidget(Sheet3);
-  List->setObjectName(QStringLiteral("List"));
-  List->setColumnCount(kListColumns);
-  List->setRootIsDecorated(false);
-  List->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  auto* sheet3Layout = new QVBoxLayout(Sheet3);
+  listingPage = new QWidget;
+  listingPage->setObjectName(QStringLiteral("Sheet3"));
+  listingView = new QTreeWidget(listingPage);
+  listingView->setObjectName(QStringLiteral("List"));
+  listingView->setColumnCount(kListColumns);
+  listingView->setRootIsDecorated(false);
+  listingView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  auto* sheet3Layout = new QVBoxLayout(listingPage);
   sheet3Layout->setContentsMargins(0, 0, 0, 0);
-  sheet3Layout->addWidget(List);
+  sheet3Layout->addWidget(listingView);
 
-  PageControl1->addTab(Sheet1, QString());
-  PageControl1->addTab(Sheet2, QStringLiteral("LIST"));
-  const int hidden = PageControl1->addTab(Sheet3, QStringLiteral("LISTING"));
-  PageControl1->setTabVisible(hidden, false);
-  setCentralWidget(PageControl1);
+  pages->addTab(editPage, QString());
+  pages->addTab(listPage, QStringLiteral("LIST"));
+  const int hidden = pages->addTab(listingPage, QStringLiteral("LISTING"));
+  pages->setTabVisible(hidden, false);
+  setCentralWidget(pages);
 }
 
 void TPivora3::buildStatusBar() {
-  StaBar = new QStatusBar(this);
-  StaBar->setObjectName(QStringLiteral("StaBar"));
-  StaBar->setSizeGripEnabled(true);
+  statusPanels = new QStatusBar(this);
+  statusPanels->setObjectName(QStringLiteral("StaBar"));
+  statusPanels->setSizeGripEnabled(true);
   for (int i = 0; i < 3; ++i) {
-    panels_[i] = new QLabel(StaBar);
+    panels_[i] = new QLabel(statusPanels);
     panels_[i]->setObjectName(QStringLiteral("StaBarPanel%1").arg(i));
     panels_[i]->setFixedWidth(kPanelWidths[i]);
     panels_[i]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    StaBar->addWidget(panels_[i]);
+    statusPanels->addWidget(panels_[i]);
   }
-  setStatusBar(StaBar);
+  setStatusBar(statusPanels);
 }
 
 std::string TPivora3::settingsPath() const {
@@ -300,14 +297,14 @@ void TPivora3::readSettings() {
   GridSw->setChecked(settings_.grid);
   // The stored steps hold for the whole run; they are not overridden by a fixed
   // 10 x 10.
-  Image1->editor().setGrid(settings_.grid, settings_.gridWidth, settings_.gridHeight);
+  canvas->editor().setGrid(settings_.grid, settings_.gridWidth, settings_.gridHeight);
   CommPort->setCurrentIndex(settings_.commPort);
 }
 
 bool TPivora3::writeSettings() {
   settings_.grid = GridSw->isChecked();
-  settings_.gridWidth = Image1->editor().gridStepX();
-  settings_.gridHeight = Image1->editor().gridStepY();
+  settings_.gridWidth = canvas->editor().gridStepX();
+  settings_.gridHeight = canvas->editor().gridStepY();
   settings_.commPort = std::max(CommPort->currentIndex(), 0);
   return writeMainSettings(settingsPath(), settings_);
 }
@@ -321,7 +318,7 @@ QString TPivora3::panelText(int panel) const {
 }
 
 void TPivora3::updateEditCaption() {
-  PageControl1->setTabText(0, QStringLiteral("EDIT ") + QString::fromStdString(chart_.Name));
+  pages->setTabText(0, QStringLiteral("EDIT ") + QString::fromStdString(chart_.Name));
 }
 
 void TPivora3::openChart(const std::string& path) {
@@ -332,9 +329,9 @@ void TPivora3::openChart(const std::string& path) {
     resize(std::max(width(), client_.width), std::max(height(), client_.height));
   }
   // The reader sizes the chart's canvas from the client area.
-  if (outcome.opened) Image1->setCanvasSize(chart_.Width, chart_.Height);
+  if (outcome.opened) canvas->setCanvasSize(chart_.Width, chart_.Height);
   updateEditCaption();
-  Image1->redraw();
+  canvas->redraw();
 }
 
 void TPivora3::hideOnActivation(QWidget* window) {
@@ -359,7 +356,7 @@ QString TPivora3::askChartPath(bool save, QString* selectedFilter) {
 
 void TPivora3::OpenBtnClick() {
   // The click that closes the file dialog must not reach the canvas.
-  Image1->editor().setToolMode(kToolIgnoreNext);
+  canvas->editor().setToolMode(kToolIgnoreNext);
   const QString path = askChartPath(false, nullptr);
   if (path.isEmpty()) return;
   openChart(path.toStdString());
@@ -387,8 +384,8 @@ void TPivora3::ExitBtnClick() {
 
 void TPivora3::ToolBtnClick(int tag) {
   if (QAction* button = toolButton(tag)) button->setChecked(true);
-  Image1->editor().setToolMode(tag);
-  Image1->redraw();
+  canvas->editor().setToolMode(tag);
+  canvas->redraw();
 }
 
 QAction* TPivora3::toolButton(int tag) const {
@@ -399,7 +396,7 @@ QAction* TPivora3::toolButton(int tag) const {
 }
 
 void TPivora3::GridSwClick() {
-  ChartEditor& editor = Image1->editor();
+  ChartEditor& editor = canvas->editor();
   editor.setGrid(GridSw->isChecked(), editor.gridStepX(), editor.gridStepY());
 }
 
@@ -408,7 +405,7 @@ void TPivora3::CommPortCloseUp() {
 }
 
 void TPivora3::CommX1Receive(std::int32_t receiveSize) {
-  if (receiveSize > 0) messages_.CommX1Receive(*CommX1, static_cast<std::size_t>(receiveSize));
+  if (receiveSize > 0) messages_.CommX1Receive(*serialPort, static_cast<std::size_t>(receiveSize));
 }
 
 void QtMainThreadDispatcher::post(std::function<void()> call) {
@@ -417,16 +414,16 @@ void QtMainThreadDispatcher::post(std::function<void()> call) {
 
 void TPivora3::buildBoardLink() {
   dispatcher_ = std::make_unique<QtMainThreadDispatcher>(this);
-  CommX1 = std::make_unique<TCommX>(dispatcher_.get());
-  CommX1->SetBitRate(kBoardBitRate);
-  CommX1->SetCharSize(8);
-  CommX1->SetParityBit(cpbNone);
-  CommX1->SetStopBit(csb1);
-  CommX1->SetFlowCtrl(cfcNone);
-  CommX1->SetTimeOutTrans(kBoardTransmitTimeOut);
-  CommX1->OnReceive = [this](TCustomCommX&, std::int32_t size) { CommX1Receive(size); };
-  opener_ = std::make_unique<CommXOpener>(*CommX1);
-  link_ = std::make_unique<BoardLink>(*CommX1, ui_);
+  serialPort = std::make_unique<TCommX>(dispatcher_.get());
+  serialPort->SetBitRate(kBoardBitRate);
+  serialPort->SetCharSize(8);
+  serialPort->SetParityBit(cpbNone);
+  serialPort->SetStopBit(csb1);
+  serialPort->SetFlowCtrl(cfcNone);
+  serialPort->SetTimeOutTrans(kBoardTransmitTimeOut);
+  serialPort->OnReceive = [this](TCustomCommX&, std::int32_t size) { CommX1Receive(size); };
+  opener_ = std::make_unique<CommXOpener>(*serialPort);
+  link_ = std::make_unique<BoardLink>(*serialPort, ui_);
   link_->onClearReceiveBuffer = [this] { messages_.clear(); };
   messages_.showStatus = [this](const std::string& text) { showStatus(text); };
 }
@@ -440,7 +437,7 @@ void TPivora3::Image1ToolModeChanged(int mode) {
 }
 
 bool TPivora3::handleKey(int key, Qt::KeyboardModifiers modifiers) {
-  ChartEditor& editor = Image1->editor();
+  ChartEditor& editor = canvas->editor();
   const Qt::KeyboardModifiers mods = significant(modifiers);
   if (mods == Qt::NoModifier && key == Qt::Key_Escape) {
     editor.escapeKey();
@@ -453,7 +450,7 @@ bool TPivora3::handleKey(int key, Qt::KeyboardModifiers modifiers) {
     editor.paste();
   }
   if (mods != Qt::NoModifier && mods != Qt::ControlModifier) return false;
-  Image1->redraw();
+  canvas->redraw();
   return true;
 }
 
@@ -493,7 +490,7 @@ void TPivora3::closeEvent(QCloseEvent* event) {
 void TPivora3::shutdown() {
   shutDown_ = true;
   writeSettings();
-  CommX1->Close();  // joins the port's threads
+  serialPort->Close();  // joins the port's threads
   // Whatever the threads posted before they stopped is handled (or dropped) now.
   QCoreApplication::processEvents();
 }

@@ -80,12 +80,12 @@ class TPivora3 : public QMainWindow {
   void hideOnActivation(QWidget* window);
 
   // Controls, named as the rest of the program knows them.
-  QToolBar* ToolBar1;
-  QToolBar* PartsMenu;
-  QToolBar* CommandMenu;
-  QToolBar* ToolsMenu;
-  QToolBar* CommMenu;
-  QToolBar* StatusMenu;
+  QToolBar* fileBar;
+  QToolBar* partsBar;
+  QToolBar* commandBar;
+  QToolBar* toolsBar;
+  QToolBar* commBar;
+  QToolBar* statusLineBar;
   QAction* OpenBtn;
   QAction* SaveBtn;
   QAction* FormBtn;
@@ -106,30 +106,30 @@ class TPivora3 : public QMainWindow {
   QAction* MotReadBtn;
   QAction* MotDelBtn;
   QAction* MotStpBtn;
-  QAction* SpeedButton1;
+  QAction* pauseBtn;
   QAction* MotRunBtn;
   QAction* HomeBtn;
   QAction* OptionBtn;
   QAction* AdBtn;
   QAction* QVSBtn;
-  QAction* OptionMenu3;
+  QAction* receiverBtn;
   QAction* TableBtn;
   QCheckBox* Sync;
   QComboBox* CommPort;
-  QLineEdit* Edit2;
-  QTabWidget* PageControl1;
-  QWidget* Sheet1;
-  QWidget* Sheet2;
-  QWidget* Sheet3;
-  QScrollArea* ScrollBox1;
-  ChartCanvas* Image1;
-  QListWidget* Vlb;
-  QTreeWidget* List;
-  QStatusBar* StaBar;
+  QLineEdit* statusLine;
+  QTabWidget* pages;
+  QWidget* editPage;
+  QWidget* listPage;
+  QWidget* listingPage;
+  QScrollArea* canvasScroll;
+  ChartCanvas* canvas;
+  QListWidget* dumpView;
+  QTreeWidget* listingView;
+  QStatusBar* statusPanels;
 
   // The serial port; declared before the link so that it closes after the link is gone.
   std::unique_ptr<QtMainThreadDispatcher> dispatcher_;
-  std::unique_ptr<TCommX> CommX1;
+  std::unique_ptr<TCommX> serialPort;
 
   // Handlers.
   void OpenBtnClick();

@@ -131,10 +131,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.objectName(), QStringLiteral("Pivora3"));
     QCOMPARE(w.windowTitle(), QStringLiteral("Pivora J"));
     QCOMPARE(w.size(), QSize(650, 580));
-    QCOMPARE(w.Image1->size(), QSize(640, 480));
+    QCOMPARE(w.canvas->size(), QSize(640, 480));
     QCOMPARE(w.chart().Width, 640);
     QCOMPARE(w.chart().Height, 480);
-    QCOMPARE(w.ScrollBox1->widget(), static_cast<QWidget*>(w.Image1));
+    QCOMPARE(w.canvasScroll->widget(), static_cast<QWidget*>(w.canvas));
     QVERIFY(w.acceptDrops());
 
     const char* bars[][2] = {{"ToolBar1", "FILE"},      {"PartsMenu", "PARTS"},
@@ -148,32 +148,32 @@ class MainWindowTest : public QObject {
       QVERIFY(b->isMovable());
     }
 
-    QCOMPARE(w.PageControl1->count(), 3);
-    QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("EDIT 無題"));
-    QCOMPARE(w.PageControl1->tabText(1), QStringLiteral("LIST"));
-    QVERIFY(w.PageControl1->isTabVisible(0));
-    QVERIFY(w.PageControl1->isTabVisible(1));
-    QVERIFY(!w.PageControl1->isTabVisible(2));
-    QCOMPARE(w.PageControl1->widget(2), w.Sheet3);
-    QCOMPARE(w.List->columnCount(), 5);
-    QCOMPARE(w.Vlb->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(w.pages->count(), 3);
+    QCOMPARE(w.pages->tabText(0), QStringLiteral("EDIT 無題"));
+    QCOMPARE(w.pages->tabText(1), QStringLiteral("LIST"));
+    QVERIFY(w.pages->isTabVisible(0));
+    QVERIFY(w.pages->isTabVisible(1));
+    QVERIFY(!w.pages->isTabVisible(2));
+    QCOMPARE(w.pages->widget(2), w.listingPage);
+    QCOMPARE(w.listingView->columnCount(), 5);
+    QCOMPARE(w.dumpView->editTriggers(), QAbstractItemView::NoEditTriggers);
 
-    QCOMPARE(w.statusBar(), w.StaBar);
+    QCOMPARE(w.statusBar(), w.statusPanels);
     const int widths[] = {100, 100, 50};
     for (int i = 0; i < 3; ++i) {
-      auto* panel = w.StaBar->findChild<QLabel*>(QStringLiteral("StaBarPanel%1").arg(i));
+      auto* panel = w.statusPanels->findChild<QLabel*>(QStringLiteral("StaBarPanel%1").arg(i));
       QVERIFY(panel);
       QCOMPARE(panel->width(), widths[i]);
     }
     QCOMPARE(w.panelText(0), QStringLiteral("X = 0  Y = 0"));
     QCOMPARE(w.panelText(2), QString());
 
-    QVERIFY(w.Edit2->isReadOnly());
-    QCOMPARE(w.Edit2->toolTip(), QStringLiteral("ステータス"));
-    w.Edit2->ensurePolished();
-    QCOMPARE(w.Edit2->palette().color(QPalette::Text), QColor(0, 255, 0));
-    QCOMPARE(w.Edit2->palette().color(QPalette::Base), QColor(0, 0, 128));
-    QVERIFY(w.Edit2->font().bold());
+    QVERIFY(w.statusLine->isReadOnly());
+    QCOMPARE(w.statusLine->toolTip(), QStringLiteral("ステータス"));
+    w.statusLine->ensurePolished();
+    QCOMPARE(w.statusLine->palette().color(QPalette::Text), QColor(0, 255, 0));
+    QCOMPARE(w.statusLine->palette().color(QPalette::Base), QColor(0, 0, 128));
+    QVERIFY(w.statusLine->font().bold());
 
     QCOMPARE(w.CommPort->count(), 21);
     QCOMPARE(w.CommPort->itemText(0), QStringLiteral("OFF"));
@@ -241,13 +241,13 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.ToolGroup->actions().size(), 7);
     QVERIFY(w.ToolGroup->isExclusive());
     QVERIFY(w.SelectBtn->isChecked());
-    QCOMPARE(w.Image1->editor().toolMode(), int(kToolSelect));
+    QCOMPARE(w.canvas->editor().toolMode(), int(kToolSelect));
     const std::pair<QAction*, int> tags[] = {
         {w.SetItem1Btn, 1}, {w.SetItem2Btn, 2}, {w.SetItem3Btn, 3}, {w.Link1Btn, 4},
         {w.Link2Btn, 5},    {w.SetStartBtn, 6}, {w.SelectBtn, 0}};
     for (auto [button, tag] : tags) {
       button->trigger();
-      QCOMPARE(w.Image1->editor().toolMode(), tag);
+      QCOMPARE(w.canvas->editor().toolMode(), tag);
       int down = 0;
       for (QAction* a : w.ToolGroup->actions()) down += a->isChecked() ? 1 : 0;
       QCOMPARE(down, 1);
@@ -255,7 +255,7 @@ class MainWindowTest : public QObject {
     }
     // The editor changing the tool itself presses that button.
     w.Link2Btn->trigger();
-    emit w.Image1->toolModeChanged(kToolSelect);
+    emit w.canvas->toolModeChanged(kToolSelect);
     QVERIFY(w.SelectBtn->isChecked());
     QVERIFY(!w.Link2Btn->isChecked());
   }
@@ -266,9 +266,9 @@ class MainWindowTest : public QObject {
         "CH1=右腕,10,20\r\n\r\n[Foreign]\r\nX=1\r\n");
     TPivora3 w;
     QVERIFY(w.GridSw->isChecked());
-    QVERIFY(w.Image1->editor().gridOn());
-    QCOMPARE(w.Image1->editor().gridStepX(), 2);  // raised from 1
-    QCOMPARE(w.Image1->editor().gridStepY(), 7);  // the stored step holds after start
+    QVERIFY(w.canvas->editor().gridOn());
+    QCOMPARE(w.canvas->editor().gridStepX(), 2);  // raised from 1
+    QCOMPARE(w.canvas->editor().gridStepY(), 7);  // the stored step holds after start
     QCOMPARE(w.CommPort->currentText(), QStringLiteral("COM3"));
     const IniFile ini = readIni();
     QCOMPARE(ini.readString("PVR3", "GridWidth", ""), std::string("2"));
@@ -328,36 +328,36 @@ class MainWindowTest : public QObject {
     TPivora3 w;
     twoSelectedItems(w.chart());
     w.SetItem1Btn->trigger();
-    QTest::keyClick(w.Image1, Qt::Key_Delete);
+    QTest::keyClick(w.canvas, Qt::Key_Delete);
     QCOMPARE(w.chart().itemCount(), 2);
     w.SetItem2Btn->trigger();
-    QTest::keyClick(w.Edit2, Qt::Key_Delete);
+    QTest::keyClick(w.statusLine, Qt::Key_Delete);
     QCOMPARE(w.chart().itemCount(), 2);
     w.SelectBtn->trigger();  // choosing the select tool deselects: select again
     for (ChartItem& item : w.chart().items) item.Selected = true;
-    QTest::keyClick(w.Image1, Qt::Key_Delete, Qt::ShiftModifier);  // other modifiers: nothing
+    QTest::keyClick(w.canvas, Qt::Key_Delete, Qt::ShiftModifier);  // other modifiers: nothing
     QCOMPARE(w.chart().itemCount(), 2);
     // The keypad's Delete is the same key.
-    QTest::keyClick(w.Image1, Qt::Key_Delete, Qt::KeypadModifier);
+    QTest::keyClick(w.canvas, Qt::Key_Delete, Qt::KeypadModifier);
     QCOMPARE(w.chart().itemCount(), 0);
   }
 
   void copyAndPasteNeedCtrlAlone() {
     TPivora3 w;
     twoSelectedItems(w.chart());
-    QTest::keyClick(w.Image1, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(w.canvas, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(w.chart().clipboard.empty());
-    QTest::keyClick(w.Image1, Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
+    QTest::keyClick(w.canvas, Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
     QVERIFY(w.chart().clipboard.empty());
-    QTest::keyClick(w.Image1, Qt::Key_C);
+    QTest::keyClick(w.canvas, Qt::Key_C);
     QVERIFY(w.chart().clipboard.empty());
-    QTest::keyClick(w.Image1, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(w.canvas, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(w.chart().clipboard.items.size(), size_t(2));
 
-    QTest::keyClick(w.Image1, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(w.canvas, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(w.chart().itemCount(), 2);
     // A key to a widget that passes it on to its parents is still acted on only once.
-    QLabel* panel = w.StaBar->findChild<QLabel*>(QStringLiteral("StaBarPanel2"));
+    QLabel* panel = w.statusPanels->findChild<QLabel*>(QStringLiteral("StaBarPanel2"));
     QTest::keyClick(panel, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(w.chart().itemCount(), 4);
     QTest::keyClick(panel, Qt::Key_V, Qt::ControlModifier);
@@ -368,10 +368,10 @@ class MainWindowTest : public QObject {
     TPivora3 w;
     twoSelectedItems(w.chart());
     w.Link1Btn->trigger();
-    QTest::keyClick(w.Image1, Qt::Key_Escape);
+    QTest::keyClick(w.canvas, Qt::Key_Escape);
     QVERIFY(w.SelectBtn->isChecked());
-    QCOMPARE(w.Image1->editor().toolMode(), int(kToolSelect));
-    QVERIFY(!w.Image1->editor().lineDrawing());
+    QCOMPARE(w.canvas->editor().toolMode(), int(kToolSelect));
+    QVERIFY(!w.canvas->editor().lineDrawing());
     QCOMPARE(w.chart().selectedItemCount(), 0);
   }
 
@@ -386,21 +386,21 @@ class MainWindowTest : public QObject {
   void gridSwitchTurnsSnappingOnAndOff() {
     writeIni("[PVR3]\r\nGridWidth=16\r\nGridHeight=8\r\n");
     TPivora3 w;
-    QVERIFY(!w.Image1->editor().gridOn());
+    QVERIFY(!w.canvas->editor().gridOn());
     w.GridSw->click();
-    QVERIFY(w.Image1->editor().gridOn());
-    QCOMPARE(w.Image1->editor().gridStepX(), 16);
-    QCOMPARE(w.Image1->editor().gridStepY(), 8);
+    QVERIFY(w.canvas->editor().gridOn());
+    QCOMPARE(w.canvas->editor().gridStepX(), 16);
+    QCOMPARE(w.canvas->editor().gridStepY(), 8);
     w.GridSw->click();
-    QVERIFY(!w.Image1->editor().gridOn());
+    QVERIFY(!w.canvas->editor().gridOn());
   }
 
   void chartNamedOnTheCommandLineIsOpened() {
     TPivora3 w({kWave});
     QCOMPARE(w.chart().itemCount(), 3);
     QCOMPARE(w.chart().Name, std::string("WAVE"));
-    QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("EDIT WAVE"));
-    QCOMPARE(w.Image1->size(), QSize(646, 576));
+    QCOMPARE(w.pages->tabText(0), QStringLiteral("EDIT WAVE"));
+    QCOMPARE(w.canvas->size(), QSize(646, 576));
   }
 
   void unusableCommandLineFileLeavesAnEmptyChart() {
@@ -411,7 +411,7 @@ class MainWindowTest : public QObject {
     TPivora3 w({junk});
     QCOMPARE(asked.text, QStringLiteral("指定のファイルは使用できません"));
     QCOMPARE(w.chart().itemCount(), 0);
-    QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("EDIT 無題"));
+    QCOMPARE(w.pages->tabText(0), QStringLiteral("EDIT 無題"));
   }
 
   void droppedFilesOpenTheFirst() {
@@ -425,7 +425,7 @@ class MainWindowTest : public QObject {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&w, &drop);
     QCOMPARE(w.chart().itemCount(), 3);
-    QCOMPARE(w.PageControl1->tabText(0), QStringLiteral("EDIT WAVE"));
+    QCOMPARE(w.pages->tabText(0), QStringLiteral("EDIT WAVE"));
 
     // A web address or plain text is refused at the door.
     QMimeData web;
@@ -500,7 +500,7 @@ class MainWindowTest : public QObject {
     w.OpenBtn->trigger();
     QCOMPARE(w.chart().itemCount(), 3);
     // The load dialog leaves the tool that swallows the click that closed it.
-    QCOMPARE(w.Image1->editor().toolMode(), int(kToolIgnoreNext));
+    QCOMPARE(w.canvas->editor().toolMode(), int(kToolIgnoreNext));
   }
 
   void portIsOpenedAtStartAndOnCloseUp() {
@@ -514,9 +514,9 @@ class MainWindowTest : public QObject {
 
     TPivora3 w;
     QCOMPARE(w.CommPort->currentText(), QStringLiteral("COM3"));
-    QVERIFY(w.CommX1->IsOpen());
-    QVERIFY2(w.Edit2->text().endsWith(QStringLiteral("> COM3 設定完了")),
-             qPrintable(w.Edit2->text()));
+    QVERIFY(w.serialPort->IsOpen());
+    QVERIFY2(w.statusLine->text().endsWith(QStringLiteral("> COM3 設定完了")),
+             qPrintable(w.statusLine->text()));
     QCOMPARE(w.boardLink().RetryCount, 5);
 
     // A play-end report the board sends on its own reaches the status line.
@@ -526,23 +526,24 @@ class MainWindowTest : public QObject {
     report[1] = 0x01;
     report[7] = 12;
     QVERIFY(board.send(report));
-    QVERIFY2(QTest::qWaitFor(
-                 [&] { return w.Edit2->text().endsWith(QStringLiteral("> [12]再生終了")); }, 5000),
-             qPrintable(w.Edit2->text()));
+    QVERIFY2(
+        QTest::qWaitFor(
+            [&] { return w.statusLine->text().endsWith(QStringLiteral("> [12]再生終了")); }, 5000),
+        qPrintable(w.statusLine->text()));
 
     w.CommPort->setCurrentIndex(5);
     emit w.CommPort->activated(5);
-    QVERIFY(!w.CommX1->IsOpen());
-    QVERIFY2(w.Edit2->text().endsWith(QStringLiteral("> COM5は使用できません")),
-             qPrintable(w.Edit2->text()));
+    QVERIFY(!w.serialPort->IsOpen());
+    QVERIFY2(w.statusLine->text().endsWith(QStringLiteral("> COM5は使用できません")),
+             qPrintable(w.statusLine->text()));
 
     w.CommPort->setCurrentIndex(3);
     emit w.CommPort->activated(3);
-    QVERIFY(w.CommX1->IsOpen());
+    QVERIFY(w.serialPort->IsOpen());
     w.CommPort->setCurrentIndex(0);
     emit w.CommPort->activated(0);
-    QVERIFY(!w.CommX1->IsOpen());
-    QVERIFY(w.Edit2->text().endsWith(QStringLiteral("> シリアルポートを閉じました")));
+    QVERIFY(!w.serialPort->IsOpen());
+    QVERIFY(w.statusLine->text().endsWith(QStringLiteral("> シリアルポートを閉じました")));
 
     // The port chosen last is what the settings file keeps.
     w.CommPort->setCurrentIndex(3);
@@ -551,24 +552,24 @@ class MainWindowTest : public QObject {
     Asked asked;
     answerBoxes(asked, QMessageBox::Yes);
     QVERIFY(w.close());
-    QVERIFY(!w.CommX1->IsOpen());  // closed on the way out
+    QVERIFY(!w.serialPort->IsOpen());  // closed on the way out
     QCOMPARE(readIni().readString("PVR3", "CommPort", ""), std::string("3"));
   }
 
   void portOffAtStartSaysSo() {
     TPivora3 w;
-    QVERIFY(!w.CommX1->IsOpen());
-    QVERIFY(w.Edit2->text().endsWith(QStringLiteral("> シリアルポートを閉じました")));
+    QVERIFY(!w.serialPort->IsOpen());
+    QVERIFY(w.statusLine->text().endsWith(QStringLiteral("> シリアルポートを閉じました")));
   }
 
   void statusLineAndMousePanel() {
     TPivora3 w;
     w.showStatus("書込成功");
     QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d> 書込成功$"))
-                 .match(w.Edit2->text())
+                 .match(w.statusLine->text())
                  .hasMatch(),
-             qPrintable(w.Edit2->text()));
-    emit w.Image1->mousePositionChanged(12, 340);
+             qPrintable(w.statusLine->text()));
+    emit w.canvas->mousePositionChanged(12, 340);
     QCOMPARE(w.panelText(0), QStringLiteral("X = 12  Y = 340"));
     w.ui().setBoardState("スリープ");
     QCOMPARE(w.panelText(1), QStringLiteral("スリープ"));

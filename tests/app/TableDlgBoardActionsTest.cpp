@@ -80,7 +80,7 @@ class TableDlgBoardActionsTest : public QObject {
     w.TableBtn->trigger();
     QVERIFY(!actions->tableDlg().isVisible());
     QVERIFY(actions->progressBar());
-    QCOMPARE(actions->progressBar()->parentWidget(), static_cast<QWidget*>(w.StaBar));
+    QCOMPARE(actions->progressBar()->parentWidget(), static_cast<QWidget*>(w.statusPanels));
     QVERIFY(actions->progressBar()->isHidden());
   }
 
@@ -96,7 +96,7 @@ class TableDlgBoardActionsTest : public QObject {
                               static_cast<std::size_t>(three.size()));
     QCOMPARE(analog, 1);
     // The port's event with nothing new to read still leads to the waiting messages.
-    w.CommX1->OnReceive(*w.CommX1, 0);
+    w.serialPort->OnReceive(*w.serialPort, 0);
     QTRY_COMPARE(analog, 3);
     QVERIFY(w.boardMessages().buffer().empty());
   }
@@ -122,34 +122,34 @@ class TableDlgBoardActionsTest : public QObject {
 
     chooseSlot(5);
     w.MotWriteBtn->trigger();
-    QVERIFY2(w.Edit2->text().endsWith("書込成功"), qPrintable(w.Edit2->text()));
+    QVERIFY2(w.statusLine->text().endsWith("書込成功"), qPrintable(w.statusLine->text()));
     QCOMPARE(actions->tableDlg().ListView->topLevelItem(5)->text(2), QString("3"));
     QCOMPARE(actions->tableDlg().ListView->topLevelItem(5)->text(1), QString("WALK"));
-    QCOMPARE(w.Vlb->count(), 3);
+    QCOMPARE(w.dumpView->count(), 3);
     QVERIFY(actions->progressBar()->isHidden());
 
     chart.clear();
     chart.Name = "other";
     chooseSlot(5);
     w.MotReadBtn->trigger();
-    QVERIFY2(w.Edit2->text().endsWith("読込成功"), qPrintable(w.Edit2->text()));
+    QVERIFY2(w.statusLine->text().endsWith("読込成功"), qPrintable(w.statusLine->text()));
     QCOMPARE(chart.itemCount(), 2);
     QCOMPARE(chart.items[1].PrmWords[0], std::uint16_t{16001});
-    QCOMPARE(w.PageControl1->tabText(0), QString("EDIT WALK"));
-    QCOMPARE(w.Vlb->count(), 3);
+    QCOMPARE(w.pages->tabText(0), QString("EDIT WALK"));
+    QCOMPARE(w.dumpView->count(), 3);
 
     // Another program asks for slot 5, then for 85, which is ignored.
     QLocalSocket client;
     client.connectToServer(socketName());
     QVERIFY(client.waitForConnected(kBoardStartMs));
-    w.Edit2->clear();
+    w.statusLine->clear();
     client.write("85\n");
     client.flush();
     QTest::qWait(200);
-    QVERIFY(!w.Edit2->text().contains("再生コマンド送信"));
+    QVERIFY(!w.statusLine->text().contains("再生コマンド送信"));
     client.write("5\n");
     client.flush();
-    QTRY_VERIFY_WITH_TIMEOUT(w.Edit2->text().endsWith("再生コマンド送信"), kBoardStartMs);
+    QTRY_VERIFY_WITH_TIMEOUT(w.statusLine->text().endsWith("再生コマンド送信"), kBoardStartMs);
   }
 
  private:
