@@ -1,13 +1,10 @@
-// Connecting the main window's board buttons to the transfers, and the local play socket.
+// Connecting the main window's board buttons to the transfers, and requests from other programs
+// (slots to play, charts handed over) to the board and the window.
 #include "app/BoardActions.h"
-
-#include <unistd.h>
 
 #include <QAction>
 #include <QFontMetrics>
 #include <QListWidget>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -16,35 +13,19 @@
 
 #include "app/ChartCanvas.h"
 #include "app/Main_u.h"
+#include "app/SingleInstance.h"
 #include "app/TableDlg_u.h"
+#include "common/SettingsFolder.h"
 #include "tools/DataDlg_u.h"
 
 namespace pvrj {
 namespace {
 
-// A request is one short line; anything longer is not a slot number.
-constexpr qsizetype kMaxRequestLength = 16;
 constexpr int kProgressWidth = 120;
 
 }  // namespace
 
-QString playSocketName() {
-  // One editor per user takes requests; another user's editor is never reached.
-  return QStringLiteral("pivora-j-play-%1").arg(::getuid());
-}
-
-std::optional<std::uint32_t> parsePlayRequest(const QByteArray& line) {
-  QByteArray text = line.trimmed();
-  if (text.isEmpty() || text.size() > kMaxRequestLength) return std::nullopt;
-  for (char c : text)
-    if (c < '0' || c > '9') return std::nullopt;
-  bool ok = false;
-  qulonglong value = text.toULongLong(&ok);
-  if (!ok || value > 0xFFFFFFFFull) return std::nullopt;
-  return static_cast<std::uint32_t>(value);
-}
-
-BoardActions::BoardActions(TPivora3& window, const QString& socketName)
+BoardActions::BoardActions(TPivora3& window, const QString& socketPath)
     : QObject(&window), window_(window) {
   BoardLink& link = window_.boardLink();
   dataDlg_ = std::make_unique<TDataDlg>(window_.chart(), table_, &link);
@@ -89,20 +70,24 @@ BoardActions::BoardActions(TPivora3& window, const QString& socketName)
   connect(window_.TableBtn, &QAction::triggered, this, [this] { TableBtnClick(); });
   connect(window_.canvas, &ChartCanvas::chartDataRequested, this, [this] { Image1ChartData(); });
 
-  server_ = new QLocalServer(this);
-  server_->setSocketOptions(QLocalServer::UserAccessOption);
-  QString name = socketName.isEmpty() ? playSocketName() : socketName;
-  // A socket left by an editor that died is in the way; the single-instance lock says no other
-  // editor of this user runs now.
-  QLocalServer::removeServer(name);
-  if (server_->listen(name))
-    connect(server_, &QLocalServer::newConnection, this, [this] { acceptPlayConnection(); });
+  requests_ = new RequestSocket(
+      socketPath.isEmpty() ? requestSocketPath(settingsFolder()) : socketPath, this);
+  requests_->busy = [this] { return boardBusy(); };
+  requests_->play = [this](std::uint32_t slot) { playRequest(slot); };
+  requests_->open = [this](const QString& path) { window_.openHandedOverFile(path); };
+  requests_->showStatus = [this](const std::string& text) { window_.showStatus(text); };
+  // Requests stop the moment the program starts to end.
+  connect(&window_, &TPivora3::shuttingDown, requests_, &RequestSocket::close);
 }
 
 BoardActions::~BoardActions() = default;
 
 bool BoardActions::listening() const {
-  return server_ && server_->isListening();
+  return requests_->listening();
+}
+
+bool BoardActions::boardBusy() {
+  return window_.boardLink().exchanging();
 }
 
 TransferContext BoardActions::context() {
@@ -211,26 +196,6 @@ void BoardActions::Image1ChartData() {
 
 void BoardActions::playRequest(std::uint32_t slot) {
   playSlotRequest(window_.boardLink(), window_.ui(), slot);
-}
-
-void BoardActions::acceptPlayConnection() {
-  while (QLocalSocket* socket = server_->nextPendingConnection()) {
-    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-      // The last request may end without a line end.
-      QByteArray rest = socket->readAll();
-      if (rest.size() <= kMaxRequestLength)
-        if (auto slot = parsePlayRequest(rest)) playRequest(*slot);
-      socket->deleteLater();
-    });
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-      while (socket->canReadLine()) {
-        if (auto slot = parsePlayRequest(socket->readLine(kMaxRequestLength + 2)))
-          playRequest(*slot);
-      }
-      // A sender that never ends its line cannot make the buffer grow.
-      if (socket->bytesAvailable() > kMaxRequestLength) socket->abort();
-    });
-  }
 }
 
 }  // namespace pvrj

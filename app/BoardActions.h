@@ -8,12 +8,12 @@
 #include <memory>
 #include <optional>
 
+#include "app/RequestSocket.h"
 #include "compiler/Compile.h"
 #include "compiler/Transfer.h"
 #include "protocol/MotionTable.h"
 
 class QAction;
-class QLocalServer;
 class QProgressBar;
 
 namespace pvrj {
@@ -22,17 +22,12 @@ class TPivora3;
 class TDataDlg;
 class TTableDlg;
 
-// The per-user name of the local socket on which the running editor takes slot numbers to play.
-QString playSocketName();
-// One request on that socket: the slot number in decimal, as the 32-bit value another program
-// posts; nothing for text that is no such number.
-std::optional<std::uint32_t> parsePlayRequest(const QByteArray& line);
-
 class BoardActions : public QObject {
   Q_OBJECT
  public:
-  // socketName: where to listen for play requests; empty for playSocketName().
-  explicit BoardActions(TPivora3& window, const QString& socketName = {});
+  // socketPath: where to listen for requests from other programs; empty for the per-user
+  // requestSocketPath().
+  explicit BoardActions(TPivora3& window, const QString& socketPath = {});
   ~BoardActions() override;
 
   MotionTable& table() { return table_; }
@@ -41,6 +36,7 @@ class BoardActions : public QObject {
   TDataDlg& dataDlg() { return *dataDlg_; }
   QProgressBar* progressBar() const { return progress_; }
   bool listening() const;
+  RequestSocket& requestSocket() { return *requests_; }
 
   // The buttons.
   void CompileBtnClick();
@@ -63,7 +59,8 @@ class BoardActions : public QObject {
   // The dump page and the listing table from the compiler state.
   void showCompilerPages();
   void showEditCaption();
-  void acceptPlayConnection();
+  // Board work runs: a play from another program must wait.
+  bool boardBusy();
   // Handles, one per event, the whole messages left in the receive buffer.
   void scheduleWaitingMessage();
 
@@ -73,7 +70,7 @@ class BoardActions : public QObject {
   std::unique_ptr<TDataDlg> dataDlg_;
   std::unique_ptr<TTableDlg> tableDlg_;
   QProgressBar* progress_ = nullptr;
-  QLocalServer* server_ = nullptr;
+  RequestSocket* requests_ = nullptr;
 };
 
 }  // namespace pvrj

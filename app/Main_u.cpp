@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -29,6 +30,7 @@
 #include <algorithm>
 
 #include "app/ChartCanvas.h"
+#include "app/WindowFit.h"
 #include "chart/ChartEditor.h"
 #include "chart/ChartFile.h"
 #include "common/SettingsFolder.h"
@@ -322,16 +324,50 @@ void TPivora3::updateEditCaption() {
 }
 
 void TPivora3::openChart(const std::string& path) {
-  const ClientArea before = client_;
-  const OpenOutcome outcome = openFile(chart_, client_, path, ui_);
-  if (client_.width != before.width || client_.height != before.height) {
-    // A chart wider or taller than the canvas widens the window to hold it.
-    resize(std::max(width(), client_.width), std::max(height(), client_.height));
-  }
-  // The reader sizes the chart's canvas from the client area.
+  // The reader sizes the canvas from the client area the window has now, whatever the user made
+  // of it (resized, maximised).
+  ClientArea client{width(), height()};
+  const ClientArea before = client;
+  const OpenOutcome outcome = openFile(chart_, client, path, ui_);
+  // A chart wider or taller than the canvas widens the window to hold it.
+  if (client.width != before.width || client.height != before.height)
+    growWindow(QSize(client.width, client.height));
   if (outcome.opened) canvas->setCanvasSize(chart_.Width, chart_.Height);
   updateEditCaption();
   canvas->redraw();
+}
+
+void TPivora3::growWindow(QSize wanted) {
+  if (isMaximized() || isFullScreen()) return;  // as large as the screen lets it already
+  const QScreen* shownOn = screen();
+  if (!shownOn) {
+    resize(size().expandedTo(wanted));
+    return;
+  }
+  const QRect available = shownOn->availableGeometry();
+  const QRect frame = frameGeometry();
+  const QRect inner = geometry();
+  const QMargins frameMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+                              frame.right() - inner.right(), frame.bottom() - inner.bottom());
+  resize(grownClientSize(size(), wanted, available, frameMargins));
+  // The grown frame stays on the screen, status bar included.
+  if (isVisible()) move(keptOnScreen(frameGeometry().topLeft(), frameGeometry().size(), available));
+}
+
+void TPivora3::openDroppedFile(const std::string& path) {
+  openChart(path);
+}
+
+void TPivora3::openHandedOverFile(const QString& path) {
+  bringToFront();
+  openDroppedFile(path.toStdString());
+}
+
+void TPivora3::bringToFront() {
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
+  raise();
+  activateWindow();
 }
 
 void TPivora3::hideOnActivation(QWidget* window) {
@@ -483,12 +519,33 @@ void TPivora3::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  shutDown_ = true;
+  emit shuttingDown();
+  // Every other window closes with this one, whenever and by whom it was made, so nothing keeps
+  // the program (and with it the port and the single-instance lock) alive.
+  closeOtherWindows();
   shutdown();
   event->accept();
+  // Ends the event loop even if a window was told not to count for the last-window rule; queued,
+  // so it takes effect once this window has closed (and only while the loop runs).
+  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TPivora3::closeOtherWindows() {
+  QList<QPointer<QWidget>> windows;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != this && w->isVisible()) windows.append(w);
+  for (const QPointer<QWidget>& w : windows) {
+    if (!w || !w->isVisible()) continue;  // gone with a window closed before it
+    if (!w->close() && w) w->hide();      // one that refuses still goes out of sight
+  }
 }
 
 void TPivora3::shutdown() {
-  shutDown_ = true;
+  if (!shutDown_) {
+    shutDown_ = true;
+    emit shuttingDown();
+  }
   writeSettings();
   serialPort->Close();  // joins the port's threads
   // Whatever the threads posted before they stopped is handled (or dropped) now.
@@ -515,7 +572,7 @@ void TPivora3::dropEvent(QDropEvent* event) {
   if (urls.isEmpty() || !urls.first().isLocalFile()) return;
   event->acceptProposedAction();
   // The whole path: a path cut short would name another file.
-  openChart(urls.first().toLocalFile().toStdString());
+  openDroppedFile(urls.first().toLocalFile().toStdString());
 }
 
 }  // namespace pvrj

@@ -75,7 +75,16 @@ class TPivora3 : public QMainWindow {
   QString panelText(int panel) const;
 
   // Opens a chart file into the chart (adding or replacing as the file's type asks) and redraws.
+  // The canvas is sized from the window's client area as it is now; a chart larger than that
+  // grows the window up to the screen's available area, and the canvas scrolls for the rest.
   void openChart(const std::string& path);
+  // A file dropped onto the window.
+  void openDroppedFile(const std::string& path);
+  // A file that a second start handed over: the window comes to the front and opens it as a
+  // dropped file.
+  void openHandedOverFile(const QString& path);
+  // Shows the window unminimised, raised and active (as far as the window manager lets it).
+  void bringToFront();
   // Windows hidden whenever the main window becomes active (the item editors and the like).
   void hideOnActivation(QWidget* window);
 
@@ -142,6 +151,10 @@ class TPivora3 : public QMainWindow {
   void Image1MouseMoved(int x, int y);
   void Image1ToolModeChanged(int mode);
 
+ signals:
+  // The program is about to end: nothing from outside may start new work now.
+  void shuttingDown();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -164,11 +177,14 @@ class TPivora3 : public QMainWindow {
   // True when the key was one the window acts on (Esc, Delete, Ctrl+C, Ctrl+V).
   bool handleKey(int key, Qt::KeyboardModifiers modifiers);
   void shutdown();
+  // Closes every other window of the program; one that refuses is hidden.
+  void closeOtherWindows();
+  // Grows the window towards a client size of wanted, within the screen's available area.
+  void growWindow(QSize wanted);
 
   Chart chart_;
   QtUserInterface ui_;
   MainSettings settings_;
-  ClientArea client_;  // the client area the chart file reader sizes the canvas from
   std::array<QLabel*, 3> panels_{};
   std::vector<QPointer<QWidget>> hiddenOnActivation_;
   std::unique_ptr<CommXOpener> opener_;

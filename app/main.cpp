@@ -14,27 +14,30 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromUtf8(pvrj::kAppTitle));
   // No display name: the toolkit would append it to every caption ("確認 — Pivora J").
 
-  pvrj::SingleInstanceLock lock(pvrj::instanceLockPath(pvrj::settingsFolder()));
+  QStringList arguments = QApplication::arguments();
+  arguments.removeFirst();
+
+  const std::string folder = pvrj::settingsFolder();
+  const QString socketPath = pvrj::requestSocketPath(folder);
+  pvrj::SingleInstanceLock lock(pvrj::instanceLockPath(folder));
   if (!lock.tryLock()) {
-    if (lock.error().empty()) {
-      pvrj::showSecondInstanceRefusal();
-      return 1;
-    }
+    // Another editor runs: it takes a chart file named here, or the start is refused.
+    if (lock.error().empty()) return pvrj::secondStart(arguments, socketPath);
     // Without a place for the lock file the guard cannot work; the editor still runs.
     std::fprintf(stderr, "PVRJ: no single-instance lock: %s\n", lock.error().c_str());
   }
-
-  QStringList arguments = QApplication::arguments();
-  arguments.removeFirst();
 
   // The windows, created once in this order and kept for the whole run. The dialogs join after
   // the main window: options, trim, position editor, motion table, information, data, analog,
   // receiver, servo-bus list, servo-bus parameters, item properties, environment settings,
   // compare editor, setting editor, port and link.
   pvrj::TPivora3 mainWindow(arguments);
-  // The board buttons with the motion table and the data dialog; owned by the main window.
-  new pvrj::BoardActions(mainWindow);
+  // The board buttons with the motion table and the data dialog, and the request socket; owned
+  // by the main window.
+  new pvrj::BoardActions(mainWindow, socketPath);
   mainWindow.show();
 
+  // Ends once the main window has closed after the quit question; every other window closes
+  // with it.
   return QApplication::exec();
 }

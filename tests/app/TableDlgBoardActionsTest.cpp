@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "EventLoopWait.h"
 #include "QtTestRunner.h"
 #include "app/BoardActions.h"
 #include "app/ChartCanvas.h"
@@ -28,6 +29,22 @@ namespace {
 
 constexpr int kBoardStartMs = 10000;
 constexpr int kComNumber = 7;
+constexpr int kSlowExchanges = 20;  // more than a write of two items takes
+constexpr int kSlowReplyMs = 30;
+
+// Two POS items joined by a line, named WALK.
+void walkChart(Chart& chart) {
+  for (int i = 0; i < 2; ++i) {
+    int item = chart.createItem(kItemPos, 10, 10 + 40 * i);
+    chart.items[item].PrmWords.fill(static_cast<std::uint16_t>(16000 + i));
+  }
+  ChartLink line;
+  line.Origin = 0;
+  line.Final = 1;
+  chart.links.push_back(line);
+  chart.Start = 0;
+  chart.Name = "WALK";
+}
 
 // Chooses entry `index` in the next slot prompts and answers message boxes with their first
 // button.
@@ -58,16 +75,6 @@ class TableDlgBoardActionsTest : public QObject {
     }
     qunsetenv("PVRJ_SETTINGS_DIR");
     dir_.reset();
-  }
-
-  void playRequestsAreDecimalSlotNumbers() {
-    QCOMPARE(parsePlayRequest("84\n").value_or(0), 84u);
-    QCOMPARE(parsePlayRequest(" 4294967295 ").value_or(0), 4294967295u);
-    QVERIFY(!parsePlayRequest("4294967296"));
-    QVERIFY(!parsePlayRequest("-1"));
-    QVERIFY(!parsePlayRequest("8a"));
-    QVERIFY(!parsePlayRequest(""));
-    QVERIFY(playSocketName().contains(QString::number(::getuid())));
   }
 
   void tableButtonShowsAndHidesTheTable() {
@@ -109,16 +116,7 @@ class TableDlgBoardActionsTest : public QObject {
     QVERIFY(actions->listening());
 
     Chart& chart = w.chart();
-    for (int i = 0; i < 2; ++i) {
-      int item = chart.createItem(kItemPos, 10, 10 + 40 * i);
-      chart.items[item].PrmWords.fill(static_cast<std::uint16_t>(16000 + i));
-    }
-    ChartLink line;
-    line.Origin = 0;
-    line.Final = 1;
-    chart.links.push_back(line);
-    chart.Start = 0;
-    chart.Name = "WALK";
+    walkChart(chart);
 
     chooseSlot(5);
     w.MotWriteBtn->trigger();
@@ -152,15 +150,50 @@ class TableDlgBoardActionsTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(w.statusLine->text().endsWith("再生コマンド送信"), kBoardStartMs);
   }
 
- private:
-  QString socketName() const {
-    return QStringLiteral("pvrj-test-play-%1").arg(qApp->applicationPid());
+  void playRequestDuringAWriteIsPlayedWhenTheWriteEnds() {
+    // Replies that take a while, so that the editor handles events while it waits, as it does
+    // with a real board and a slow adapter.
+    QStringList slow;
+    for (int exchange = 1; exchange <= kSlowExchanges; ++exchange)
+      slow << "--fault" << QStringLiteral("%1:delay:%2").arg(exchange).arg(kSlowReplyMs);
+    if (!startBoard(slow)) QSKIP("pvrj-board is not available");
+    TPivora3 w;
+    new BoardActions(w, socketName());
+    walkChart(w.chart());
+    QLocalSocket client;
+    client.connectToServer(socketName());
+    QVERIFY(client.waitForConnected(kBoardStartMs));
+
+    // Another program asks for slot 5 while the first record is on its way.
+    QStringList shown;
+    bool sent = false;
+    connect(w.statusLine, &QLineEdit::textChanged, this, [&](const QString& text) {
+      shown << text.mid(text.indexOf("> ") + 2);
+      if (!sent && text.endsWith("1個目書込みました")) {
+        sent = true;
+        client.write("5\n");
+        client.flush();
+      }
+    });
+    chooseSlot(3);
+    w.MotWriteBtn->trigger();
+    QVERIFY(sent);
+    QVERIFY2(w.statusLine->text().endsWith("書込成功"), qPrintable(w.statusLine->text()));
+    QVERIFY2(shown.contains("M6 の再生は今の処理が終わってから行います"),
+             qPrintable(shown.join('|')));
+    QVERIFY(!shown.contains("再生コマンド送信"));
+
+    QVERIFY(test::runLoopUntil([&] { return shown.contains("再生コマンド送信"); }));
+    QCOMPARE(shown.indexOf("再生コマンド送信"), shown.size() - 1);
   }
 
-  bool startBoard() {
+ private:
+  QString socketName() const { return dir_->path() + QStringLiteral("/requests"); }
+
+  bool startBoard(const QStringList& extraArgs = {}) {
     if (!QFile::exists(PVRJ_BOARD_EXE)) return false;
     board_ = std::make_unique<QProcess>();
-    board_->start(PVRJ_BOARD_EXE, {"--com", QString::number(kComNumber)});
+    board_->start(PVRJ_BOARD_EXE, QStringList{"--com", QString::number(kComNumber)} + extraArgs);
     if (!board_->waitForReadyRead(kBoardStartMs)) return false;
     QFile ini(dir_->path() + "/PVR3J.ini");
     if (!ini.open(QIODevice::WriteOnly)) return false;
