@@ -69,6 +69,44 @@ TEST(IniFile, LineEndsInValuesCannotSplitTheLine) {
   EXPECT_FALSE(back.hasSection("Evil"));
 }
 
+TEST(IniFile, NamesThatWouldBreakTheFileReadBackAsWritten) {
+  // Set names typed by a user become section names; nothing in them may end a section early,
+  // start a new one, hide a key as a comment or be trimmed away.
+  const std::vector<std::string> sections = {"a]b",   "x\r\n[Item0]\r\nName=evil",
+                                             "[lead", " blanks ",
+                                             "\ttab", "50%",
+                                             "%5D",   "%41 stays",
+                                             "=eq",   ";semi",
+                                             "]",     "",
+                                             "歩く]"};
+  const std::vector<std::string> keys = {"k=v", ";comment", "[sec]", " pad ", "line\nbreak",
+                                         "%3D", "100%",     "a=b=c", "歩=く"};
+  IniFile ini;
+  for (const auto& section : sections)
+    for (const auto& key : keys) ini.writeString(section, key, section + "|" + key);
+  const std::string text = ini.toString();
+  for (const std::string& file : {text, cp932ToUtf8(utf8ToCp932(text))}) {
+    IniFile back = IniFile::fromString(file);
+    EXPECT_EQ(back.sectionNames(), sections);
+    for (const auto& section : sections) {
+      EXPECT_EQ(back.keyNames(section), keys) << section;
+      for (const auto& key : keys) {
+        std::string expected = section + "|" + key;
+        // Values are cleaned rather than kept: a line end becomes a blank, end blanks are trimmed.
+        for (char& c : expected)
+          if (c == '\r' || c == '\n') c = ' ';
+        EXPECT_EQ(back.readString(section, key, "?"), std::string(trimBlanks(expected)))
+            << section << " / " << key;
+      }
+    }
+  }
+  // Names holding none of these are written as they are.
+  IniFile plain;
+  plain.writeString("Link Set 1", "CH1", "x");
+  plain.writeString("100%", "a%b", "y");
+  EXPECT_EQ(plain.toString(), "[Link Set 1]\r\nCH1=x\r\n\r\n[100%]\r\na%b=y\r\n\r\n");
+}
+
 TEST(IniFile, DuplicateSectionsMergeAndErasingWorks) {
   auto ini = IniFile::fromString("[S]\na=1\n[T]\nb=2\n[s]\nc=3\na=9\n");
   EXPECT_EQ(ini.readInteger("S", "a", 0), 1);
