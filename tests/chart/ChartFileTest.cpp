@@ -348,6 +348,53 @@ TEST_F(ChartFileTest, AbsurdCountsAreRefusedWithoutAllocating) {
   EXPECT_EQ(chart.itemCount(), 0);
 }
 
+TEST_F(ChartFileTest, SectionsMissingFromTheFileAreLeftEmptyAndSaid) {
+  struct Case {
+    std::string name;
+    std::string text;
+    int items;
+    int links;
+    std::string status;  // empty: nothing to say
+  };
+  const std::string whole = chartFileText(sampleChart());
+  const std::string cut = whole.substr(0, whole.find("[Item1]") + 20);  // inside Item1
+  Chart fiftyItems;
+  for (int i = 0; i < 50; ++i) fiftyItems.createItem(kItemPos, 10, 10 + 40 * i);
+  const std::string fifty = chartFileText(fiftyItems);
+  const std::vector<Case> cases = {
+      {"whole.VLB", whole, 3, 3, ""},
+      {"cut.VLB", cut, 3, 3,
+       "cut.VLB: 項目 3 個のうち 1 個と線 3 本のうち 3 本がファイルにないため空にしました"},
+      {"promise.VLB", fifty.substr(0, fifty.find("[Item5]")), 50, 0,
+       "promise.VLB: 項目 50 個のうち 45 個がファイルにないため空にしました"},
+      {"links.VLB", "[GraphicalEdit]\r\nType=0\r\nLinks=2\r\n\r\n[Link1]\r\nMain=1\r\n", 0, 2,
+       "links.VLB: 線 2 本のうち 1 本がファイルにないため空にしました"},
+  };
+  for (const Case& k : cases) {
+    Chart chart;
+    FakeUserInterface fake;
+    ASSERT_TRUE(openFile(chart, client, write(k.name, k.text), fake).opened) << k.name;
+    EXPECT_TRUE(fake.messages.empty()) << k.name;
+    EXPECT_EQ(chart.itemCount(), k.items) << k.name;
+    EXPECT_EQ(chart.linkCount(), k.links) << k.name;
+    if (k.status.empty()) {
+      EXPECT_TRUE(fake.statuses.empty()) << k.name;
+    } else {
+      EXPECT_EQ(fake.statuses, std::vector<std::string>{k.status}) << k.name;
+    }
+  }
+  // The items filled in are the defaults, selected like the others.
+  Chart chart;
+  ASSERT_TRUE(readChartFile(chart, client, path("promise.VLB"), ui).opened);
+  EXPECT_EQ(ui.statuses.back(),
+            "promise.VLB: 項目 50 個のうち 45 個がファイルにないため空にしました");
+  const ChartItem& filled = chart.items[49];
+  EXPECT_TRUE(filled.Selected);
+  EXPECT_EQ(filled.Width, 50);
+  EXPECT_EQ(filled.Height, 30);
+  EXPECT_EQ(filled.PrmByte, 1);
+}
+
 TEST_F(ChartFileTest, EndsAndStartOutsideTheFileBecomeNone) {
   Chart chart;
   chart.createItem(kItemPos, 0, 0);
