@@ -21,7 +21,7 @@ namespace {
 constexpr std::string_view kHeaderSection = "GraphicalEdit";
 constexpr std::string_view kItemPrefix = "Item";
 constexpr std::string_view kLinkPrefix = "Link";
-constexpr const char* kChartExtension = ".VLB";
+constexpr std::string_view kChartExtension = ".VLB";
 constexpr std::size_t kPrmFieldCount = 1 + kChannelCount;
 constexpr std::size_t kPoseFieldCount = 3 + kChannelCount;
 constexpr std::int32_t kDefaultCanvasWidth = 640;
@@ -642,8 +642,13 @@ std::string chartSavePath(const std::string& path, bool chartFilter) {
   const auto slash = path.find_last_of('/');
   const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   const auto dot = path.find_last_of('.');
-  std::string base = dot != std::string::npos && dot >= nameStart ? path.substr(0, dot) : path;
-  return base + kChartExtension;
+  const bool hasExtension = dot != std::string::npos && dot >= nameStart;
+  // A name that already ends in ".vlb", in any case, is the file meant: "wave.vlb" stays itself
+  // rather than getting a second file "wave.VLB" beside it.
+  if (hasExtension && equalsIgnoringCase(std::string_view(path).substr(dot), kChartExtension))
+    return path;
+  std::string base = hasExtension ? path.substr(0, dot) : path;
+  return base.append(kChartExtension);
 }
 
 namespace {
@@ -723,10 +728,12 @@ std::string chartFileText(const Chart& chart) {
 
 bool saveChart(const Chart& chart, const std::string& path, bool chartFilter, UserInterface& ui,
                std::string* savedPath) {
-  const std::string target = chartSavePath(path, chartFilter);
+  // A path without a file name ("", "folder/") names no file to write; the extension rule would
+  // otherwise make it the hidden file ".VLB".
+  const std::string target = hasFileName(path) ? chartSavePath(path, chartFilter) : std::string();
   // Nothing is created or truncated before the new contents are complete: the probe only checks,
   // and the writer fills a temporary file that replaces the target only when it is whole.
-  bool ok = probeWritable(target).ok();
+  bool ok = !target.empty() && probeWritable(target).ok();
   if (ok) {
     AtomicFileWriter writer;
     ok = writer.open(target).ok();
@@ -745,6 +752,7 @@ bool saveChart(const Chart& chart, const std::string& path, bool chartFilter, Us
     return false;
   }
   if (savedPath) *savedPath = target;
+  ui.showStatus(target + " に保存しました");
   return true;
 }
 
