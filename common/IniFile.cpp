@@ -256,7 +256,6 @@ const IniFile::Entry* IniFile::findEntry(std::string_view section, std::string_v
 IniFile IniFile::fromString(std::string_view text) {
   IniFile ini;
   ini.pool_.assign(text.substr(0, std::min(text.size(), kMaxPoolBytes / 2)));
-  ini.sourceBytes_ = ini.pool_.size();
   ini.parseFromPool(0);
   return ini;
 }
@@ -265,7 +264,6 @@ IniFile IniFile::fromOwnedString(std::string&& text) {
   IniFile ini;
   ini.pool_ = std::move(text);
   if (ini.pool_.size() > kMaxPoolBytes / 2) ini.pool_.resize(kMaxPoolBytes / 2);
-  ini.sourceBytes_ = ini.pool_.size();
   ini.parseFromPool(0);
   return ini;
 }
@@ -382,18 +380,6 @@ std::int32_t IniFile::SectionView::readInteger(std::string_view key, std::int32_
   return v ? parseIntegerOr(*v, fallback) : fallback;
 }
 
-IniFile::SectionView IniFile::sectionNear(std::string_view name, std::size_t& after) const {
-  std::size_t next = after + 1;
-  if (next < sections_.size() && !sections_[next].erased &&
-      equalsIgnoringCase(text(sections_[next].name), name)) {
-    after = next;
-    return SectionView(this, &sections_[next]);
-  }
-  const Section* found = findSection(name);
-  if (found != nullptr) after = static_cast<std::size_t>(found - sections_.data());
-  return SectionView(this, found);
-}
-
 bool IniFile::hasSection(std::string_view section) const {
   return findSection(section) != nullptr;
 }
@@ -478,7 +464,6 @@ void IniFile::deleteKey(std::string_view section, std::string_view key) {
 
 void IniFile::clear() {
   pool_.clear();
-  sourceBytes_ = 0;
   sections_.clear();
   sectionIndex_.clear();
 }

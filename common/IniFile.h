@@ -63,8 +63,6 @@ class IniFile {
 
   // UTF-8 text with CR LF line ends.
   std::string toString() const;
-  // The text the file was made from, as it was given (empty for a file built by writes).
-  std::string_view sourceText() const { return std::string_view(pool_).substr(0, sourceBytes_); }
   // Writes CP932 text through a temporary file and a rename.
   Status save(const std::string& path) const;
 
@@ -154,9 +152,6 @@ class IniFile {
     const Section* section_;
   };
   SectionView section(std::string_view name) const { return SectionView(this, findSection(name)); }
-  // The same, trying the section after `after` first: readers that visit sections in file order
-  // then walk the list instead of hashing every name. after is updated to the section found.
-  SectionView sectionNear(std::string_view name, std::size_t& after) const;
 
  private:
   void parseFromPool(std::size_t base);
@@ -174,7 +169,6 @@ class IniFile {
   void reindexSections();
 
   std::string pool_;
-  std::size_t sourceBytes_ = 0;
   std::vector<Section> sections_;  // erased ones stay as gaps until the next clear
   FoldedIndex sectionIndex_;
 };

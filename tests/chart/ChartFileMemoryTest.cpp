@@ -162,6 +162,10 @@ const Shape kShapes[] = {
      [] { return repeated(header(0, 1) + "[Link0]\r\nPoint=", "1,") + "1\r\n"; }, true},
 };
 
+void PrintTo(const Shape& shape, std::ostream* out) {
+  *out << shape.name;
+}
+
 class ReaderMemory : public test::TempFolderTest, public ::testing::WithParamInterface<Shape> {};
 
 TEST_P(ReaderMemory, StaysInProportionToTheFile) {
