@@ -18,6 +18,7 @@
 
 #include "board/BoardCommands.h"
 #include "board/BoardMemory.h"
+#include "support/ChildProcess.h"
 #include "tests/board/BoardTestUtil.h"
 
 extern char** environ;
@@ -286,6 +287,25 @@ TEST_F(PtyBoardTest, DamagedStateFileAndBadOptionsAreRefused) {
   EXPECT_EQ(badCom.waitExit(), 2);
   BoardProcess badFault({"--device-only", "--fault", "1:explode"}, dir.string());
   EXPECT_EQ(badFault.waitExit(), 2);
+}
+
+TEST_F(PtyBoardTest, OptionsThatCannotWorkAreRefusedAtStart) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string says;
+  };
+  const std::string nowhere = (dir / "no" / "such" / "folder" / "board.state").string();
+  for (const Case& k :
+       {Case{{"--fault", "1:short:99999999999999999999"}, "1:short:9999"},
+        Case{{"--state", nowhere}, nowhere}, Case{{"--state", dir.string() + "/"}, dir.string()}}) {
+    std::vector<std::string> argv{PVRJ_BOARD_EXE, "--device-only"};
+    argv.insert(argv.end(), k.args.begin(), k.args.end());
+    const pvrj::test::ChildResult r = pvrj::test::runProgram(argv);
+    EXPECT_EQ(r.exitCode, 2) << k.args.back();
+    EXPECT_EQ(r.out, "") << k.args.back();  // no device was offered
+    EXPECT_NE(r.err.find(k.says), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "no"));
 }
 
 TEST_F(PtyBoardTest, InjectedFaultsByExchangeNumber) {
