@@ -451,12 +451,7 @@ void QtMainThreadDispatcher::post(std::function<void()> call) {
 void TPivora3::buildBoardLink() {
   dispatcher_ = std::make_unique<QtMainThreadDispatcher>(this);
   serialPort = std::make_unique<TCommX>(dispatcher_.get());
-  serialPort->SetBitRate(kBoardBitRate);
-  serialPort->SetCharSize(8);
-  serialPort->SetParityBit(cpbNone);
-  serialPort->SetStopBit(csb1);
-  serialPort->SetFlowCtrl(cfcNone);
-  serialPort->SetTimeOutTrans(kBoardTransmitTimeOut);
+  configureBoardLine(*serialPort);
   serialPort->OnReceive = [this](TCustomCommX&, std::int32_t size) { CommX1Receive(size); };
   opener_ = std::make_unique<CommXOpener>(*serialPort);
   link_ = std::make_unique<BoardLink>(*serialPort, ui_);

@@ -51,8 +51,6 @@ inline constexpr int kClientHeight = 580;
 inline constexpr int kCanvasWidth = 640;
 inline constexpr int kCanvasHeight = 480;
 inline constexpr int kBoardRetryCount = 5;
-inline constexpr int kBoardBitRate = 115200;
-inline constexpr int kBoardTransmitTimeOut = 3000;  // ms
 
 class TPivora3 : public QMainWindow {
   Q_OBJECT

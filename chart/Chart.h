@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/BoardFacts.h"
+
 namespace pvrj {
 
 // Item kinds (ChartItem::Type).
@@ -13,7 +15,8 @@ enum ItemKind : std::uint8_t { kItemPos = 0, kItemSet = 1, kItemCmp = 2, kItemMo
 // Chart types (Chart::Type).
 enum ChartType : std::uint8_t { kMotionChart = 0, kScenarioChart = 7 };
 
-inline constexpr int kChannelCount = 24;
+// An item holds one word per board channel.
+inline constexpr int kChannelCount = kBoardChannels;
 inline constexpr std::uint32_t kAllChannels = 0xFFFFFF;
 inline constexpr std::int32_t kDefaultCtrl = 0xFFFF;
 inline constexpr const char* kDefaultChartName = "無題";

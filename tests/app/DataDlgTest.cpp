@@ -75,7 +75,7 @@ class DataDlgTest : public QObject {
 
   void scenarioRowHasNoChannels() {
     Rig r;
-    TableEntryBytes e = blankTableEntry();
+    TableEntryData e = TableEntry::blank().encode();
     e[1] = 0xFF;
     e[8] = 0x00;
     e[9] = 0x07;

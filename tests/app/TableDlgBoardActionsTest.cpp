@@ -187,6 +187,33 @@ class TableDlgBoardActionsTest : public QObject {
     QCOMPARE(shown.indexOf("再生コマンド送信"), shown.size() - 1);
   }
 
+  void buttonsTellWhatTheyDidOrWhyTheyCouldNot() {
+    QFile ini(dir_->path() + "/PVR3J.ini");
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[PVR3]\r\nCommPort=0\r\n");  // the port OFF
+    ini.close();
+    TPivora3 w;
+    new BoardActions(w, socketName());
+    Chart& chart = w.chart();
+    chart.createItem(kItemPos, 10, 10);
+    chart.Start = 0;
+
+    w.CompileBtn->trigger();
+    QCOMPARE(w.statusLine->text().section("> ", 1),
+             QString("コンパイル成功: 2レコード(LISTページ)"));
+    QCOMPARE(w.dumpView->count(), 2);
+    const std::pair<QAction*, QString> unreachable[] = {
+        {w.MotStpBtn, "停止失敗: CmdStop: ポートが開いていません"},
+        {w.pauseBtn, "一時停止失敗: CmdReadOptions: ポートが開いていません"},
+        {w.MotWriteBtn, "書込失敗: CmdReadOptions: ポートが開いていません"},
+    };
+    chooseSlot(0);
+    for (const auto& [button, status] : unreachable) {
+      button->trigger();
+      QCOMPARE(w.statusLine->text().section("> ", 1), status);
+    }
+  }
+
  private:
   QString socketName() const { return dir_->path() + QStringLiteral("/requests"); }
 

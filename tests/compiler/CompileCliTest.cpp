@@ -103,6 +103,9 @@ TEST_F(CompileCli, PrintsListingThenDumpByDefault) {
   EXPECT_EQ(both.status, 0) << both.err;
   EXPECT_EQ(both.out, expected.listing + rowsText(expected.dumpRows));
   EXPECT_NE(both.out.find(",END,,\"; 終了\"\r\n"), std::string::npos);
+  // The editor's status line goes to stderr, out of the way of the listing.
+  EXPECT_NE(both.err.find("> コンパイル成功: 4レコード(LISTページ)"), std::string::npos)
+      << both.err;
 
   CliRun listing = run("'" + path + "' --listing");
   EXPECT_EQ(listing.status, 0);

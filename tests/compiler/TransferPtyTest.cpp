@@ -16,6 +16,7 @@
 #include "chart/ChartFile.h"
 #include "compiler/Transfer.h"
 #include "protocol/BoardMessages.h"
+#include "protocol/CommXOpener.h"
 #include "serial/CommX.h"
 #include "support/ChildProcess.h"
 #include "support/FakeUserInterface.h"
@@ -26,7 +27,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kReportDeadline = std::chrono::seconds(5);
 constexpr auto kReportPoll = std::chrono::milliseconds(20);
-constexpr int kLineBitRate = 115200;
 
 Chart poseChain(int count) {
   Chart chart;
@@ -53,12 +53,11 @@ class TransferPtyTest : public ::testing::Test {
     if (device_.empty()) GTEST_SKIP() << "no pseudo-terminal could be made";
     port_.SetDispatcher(&dispatcher_);
     ASSERT_TRUE(port_.SetPortName(device_));
-    port_.SetBitRate(kLineBitRate);
+    configureBoardLine(port_);
     port_.OnReceive = [this](TCustomCommX& sender, std::int32_t size) {
       messages_.CommX1Receive(sender, static_cast<std::size_t>(size));
     };
     port_.Open();
-    port_.SetTimeOutReceive(kReceiveTimeOut);
     link_.onTableEntryChanged = [this](int n, const TableEntryData& e) {
       table_.ShowTableEntry(e, n, false);
     };
@@ -101,7 +100,7 @@ TEST_F(TransferPtyTest, ThirtyOneRecordsGoIntoM1AndComeBackEqual) {
 
   chart_ = Chart{};
   state_ = CompilerState{};
-  ASSERT_TRUE(readSlotIntoChart(context_, 0));
+  ASSERT_EQ(readSlotIntoChart(context_, 0), ReadResult::kRead);
   EXPECT_EQ(ui_.statuses.back(), "読込成功");
   EXPECT_EQ(chart_.Name, "歩く");
   EXPECT_EQ(chart_.Port, 0x800001u);
@@ -142,7 +141,7 @@ TEST_F(TransferPtyTest, EmptySlotLeavesTheChartAndWakesTheBoard) {
   startBoard();
   if (IsSkipped() || HasFatalFailure()) return;
   chart_ = poseChain(2);
-  EXPECT_FALSE(readSlotIntoChart(context_, 12));
+  EXPECT_EQ(readSlotIntoChart(context_, 12), ReadResult::kFailed);
   EXPECT_EQ(ui_.statuses.back(), "データがありません");
   EXPECT_EQ(chart_.itemCount(), 2);
   EXPECT_EQ(chart_.Name, "歩く");

@@ -443,10 +443,22 @@ TEST(Types, PositionRecordAndTableEntryRoundTrip) {
 
 TEST(Types, LongNameIsCutWithoutSplittingACharacter) {
   TableEntry e;
-  e.name = std::string(31, 'A') + "\x82\xA0";  // a two-byte character across the 32-byte limit
+  e.name = std::string(31, 'A') + "あ";  // two CP932 bytes across the 32-byte limit
   TableEntryData d = e.encode();
   EXPECT_EQ(d[10 + 30], 'A');
   EXPECT_EQ(d[10 + 31], 0);
+}
+
+TEST(Types, EntryNameIsUtf8InsideAndCp932OnTheBoard) {
+  // "歩く" is 0x95 0xE0 0x82 0xAD in CP932.
+  TableEntryData d = TableEntry::blank().encode();
+  const std::uint8_t board[] = {0x95, 0xE0, 0x82, 0xAD};
+  std::copy(std::begin(board), std::end(board), d.begin() + kEntryNameOffset);
+  TableEntry e = TableEntry::from(d);
+  EXPECT_EQ(e.name, "歩く");
+  e.name = "走る";  // 0x91 0x96 0x82 0xE9
+  TableEntryData out = e.encode();
+  EXPECT_EQ((Bytes{out.begin() + 10, out.begin() + 15}), (Bytes{0x91, 0x96, 0x82, 0xE9, 0x00}));
 }
 
 }  // namespace

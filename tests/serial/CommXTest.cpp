@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/SettingsFolder.h"
+#include "protocol/CommXOpener.h"
 #include "serial/PtyPair.h"
 
 namespace pvrj {
@@ -37,9 +38,7 @@ class CommXTest : public ::testing::Test {
     if (!pty_.ok()) GTEST_SKIP() << "pseudo-terminals are not available";
     port_ = std::make_unique<TCommX>(&dispatcher_);
     port_->SetDevicePath(pty_.device());
-    port_->SetBitRate(115200);
-    port_->SetFlowCtrl(cfcNone);
-    port_->SetTimeOutReceive(300);
+    configureBoardLine(*port_);
     port_->OnReceive = [this](TCustomCommX& sender, std::int32_t size) {
       EXPECT_EQ(&sender, port_.get());
       received_.push_back(size);
@@ -238,6 +237,22 @@ TEST_F(CommXTest, UnsupportedSettingsRaiseTheirMessageAtOpen) {
   }
   // The device was released each time.
   openPort();
+}
+
+TEST_F(CommXTest, TheBoardsLineSettingsReachTheDevice) {
+  TCommX port;  // a new port starts at 9600 bit/s with 3000 ms reads
+  port.SetDevicePath(pty_.device());
+  configureBoardLine(port);
+  ASSERT_NO_THROW(port.Open());
+  termios t{};
+  ASSERT_EQ(tcgetattr(port.Handle(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B115200);
+  EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+  EXPECT_EQ(port.TimeOutReceive(), 300);
+  EXPECT_EQ(port.TimeOutTrans(), 3000);
+  EXPECT_EQ(port.BufLenTrans(), 2048);
+  EXPECT_EQ(port.BufLenReceive(), 2048);
 }
 
 TEST_F(CommXTest, SettersApplyAtOnceOnAnOpenPort) {
