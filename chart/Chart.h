@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/BoardFacts.h"
+#include "common/BoardFacts.h"
 
 namespace pvrj {
 

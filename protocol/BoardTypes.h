@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/BoardFacts.h"
+#include "common/BoardFacts.h"
 
 namespace pvrj {
 
