@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/MessageDialog_u.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 

@@ -12,9 +12,9 @@
 #include <QVBoxLayout>
 
 #include "app/ChartCanvas.h"
-#include "app/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
 #include "tools/DataDlg_u.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {

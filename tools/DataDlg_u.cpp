@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {
