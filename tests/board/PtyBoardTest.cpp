@@ -140,7 +140,7 @@ class Device {
     Reply r;
     purge();
     write({kHandshakeByte});
-    r.handshake = read(1, 300).size() == 1;
+    r.handshake = read(1).size() == 1;
     if (!r.handshake) return r;
     purge();
     write(withChecksum(packet));

@@ -18,7 +18,7 @@ extern char** environ;
 
 namespace pvrj::test {
 
-inline constexpr std::chrono::milliseconds kChildStartDeadline{5000};
+inline constexpr std::chrono::milliseconds kChildStartDeadline{10000};
 inline constexpr std::chrono::milliseconds kChildRunDeadline{20000};
 inline constexpr std::chrono::milliseconds kChildStopDeadline{3000};
 inline constexpr std::chrono::milliseconds kChildPollStep{10};
