@@ -40,7 +40,9 @@ function(pvrj_gtest_folder folder label)
   target_include_directories(${_exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${_exe} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
   pvrj_test_programs(${_exe} pvrj-board pvrj-cli)
+  # Each test is named "<folder>.<Suite>.<Test>", so a run can pick a folder by name.
   gtest_discover_tests(${_exe}
+    TEST_PREFIX ${folder}.
     DISCOVERY_TIMEOUT 120
     PROPERTIES LABELS ${label} TIMEOUT 120)
 endfunction()
