@@ -263,7 +263,7 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
   font.setStyleStrategy(QFont::NoAntialias);
   p.setFont(font);
 
-  // 1. Background.
+  // Background.
   p.fillRect(clip, toQColor(colors.window));
 
   // Anything whose box misses the area is skipped; the clip would drop its pixels anyway.
@@ -273,7 +273,7 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
            std::max(y0, y1) < reach.top() || std::min(y0, y1) > reach.bottom();
   };
 
-  // 2. Lines, each segment with its arrow head, then the marks of a selected line's bend points.
+  // Lines, each segment with its arrow head, then the marks of a selected line's bend points.
   auto& path = cache_->path;
   for (const auto& link : chart.links) {
     linkPathInto(chart, link, path);
@@ -325,7 +325,7 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
     }
   }
 
-  // 3. Items: unselected ones first, then the selected ones on top, each group in index order.
+  // Items: unselected ones first, then the selected ones on top, each group in index order.
   auto drawItem = [&](const ChartItem& item) {
     if (item.Width <= 0 || item.Height <= 0) return;
     if (boxMisses(item.Left, item.Top, item.Left + item.Width, item.Top + item.Height)) return;
@@ -362,7 +362,7 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
     if (item.Selected) drawItem(item);
   }
 
-  // 4. The start flag.
+  // The start flag.
   if (chart.validItem(chart.Start)) {
     const ChartItem& item = chart.items[static_cast<std::size_t>(chart.Start)];
     if (!boxMisses(item.Left - kFlagReach, item.Top - kFlagReach, item.Left + kFlagReach,
@@ -378,7 +378,7 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
   }
   if (editor == nullptr) return;
 
-  // 5. The rubber band.
+  // The rubber band.
   if (editor->rubberBand()) {
     const ChartPoint a = editor->mouseDownPoint();
     const ChartPoint b = editor->currentPoint();
@@ -388,7 +388,7 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
     p.drawPolyline(band, 5);
   }
 
-  // 6. The line being drawn.
+  // The line being drawn.
   if (editor->lineDrawing() && !editor->linePoints().empty()) {
     p.setPen(QPen(toQColor(kRed), 1, Qt::SolidLine));
     QPolygon line;

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageDialog_u.h"
-#include "app/Settings.h"
 #include "chart/Chart.h"
 #include "chart/ChartFile.h"
+#include "common/Settings.h"
 #include "protocol/BoardLink.h"
 #include "protocol/BoardMessages.h"
 #include "protocol/CommXOpener.h"
 #include "serial/CommX.h"
+#include "ui/MessageDialog_u.h"
 
 class QAction;
 class QActionGroup;

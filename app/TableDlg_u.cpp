@@ -12,10 +12,10 @@
 #include <QVBoxLayout>
 
 #include "app/ChartCanvas.h"
-#include "app/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
 #include "protocol/EntryEditing.h"
 #include "tools/DataDlg_u.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {

@@ -12,7 +12,6 @@
 #include <memory>
 #include <vector>
 
-#define PVRJ_BOARD_EXE PVRJ_BINARY_DIR "/board/pvrj-board"
 #include "protocol/BoardLink.h"
 #include "protocol/CommXOpener.h"
 #include "serial/CommX.h"

@@ -72,7 +72,7 @@ class PacedBoard {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    std::string exe = PVRJ_BINARY_DIR "/board/pvrj-board";
+    std::string exe = PVRJ_BOARD_EXE;
     std::vector<std::string> args{exe, "--device-only"};
     if (pace) args.push_back("--pace");
     std::vector<char*> argv;

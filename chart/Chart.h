@@ -69,10 +69,12 @@ int commonBase(const PrmWordArray& words);
 // The same, also giving the offset of the last word (0 when there is no shared base).
 int commonBase(const PrmWordArray& words, int& lastOffset);
 
-// The running point of the column placement used by imports.
+// The running point of the column placement used by imports, starting at the top left.
+inline constexpr std::int32_t kColumnLeft = 5;
+inline constexpr std::int32_t kColumnTop = 5;
 struct ColumnPlacer {
-  std::int32_t x = 5;
-  std::int32_t y = 5;
+  std::int32_t x = kColumnLeft;
+  std::int32_t y = kColumnTop;
   // Returns the point for the current item and advances for a canvas of the given height.
   ChartPoint placeInColumns(std::int32_t canvasHeight);
 };

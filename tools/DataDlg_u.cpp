@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
 #include "protocol/EntryEditing.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {

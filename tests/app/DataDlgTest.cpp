@@ -6,11 +6,11 @@
 #include <QTest>
 
 #include "QtTestRunner.h"
-#include "app/MessageDialog_u.h"
 #include "board/VirtualBoardPort.h"
 #include "protocol/BoardLink.h"
 #include "tests/support/FakeUserInterface.h"
 #include "tools/DataDlg_u.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 

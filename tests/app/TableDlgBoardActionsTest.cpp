@@ -20,8 +20,8 @@
 #include "app/BoardActions.h"
 #include "app/ChartCanvas.h"
 #include "app/Main_u.h"
-#include "app/MessageDialog_u.h"
 #include "app/TableDlg_u.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 
@@ -109,7 +109,7 @@ class TableDlgBoardActionsTest : public QObject {
   }
 
   void writeReadAndPlayThroughTheWindow() {
-    if (!startBoard()) QSKIP("pvrj-board is not available");
+    QVERIFY2(startBoard(), "pvrj-board did not start");
     TPivora3 w;
     QCOMPARE(w.CommPort->currentIndex(), kComNumber);
     auto* actions = new BoardActions(w, socketName());

@@ -39,7 +39,7 @@ std::string readAll(const std::filesystem::path& p) {
 class CompileCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(PVRJ_CLI_EXE)) GTEST_SKIP() << "pvrj-cli is not built";
+    ASSERT_TRUE(std::filesystem::exists(PVRJ_CLI_EXE)) << "missing " << PVRJ_CLI_EXE;
     dir_ = std::filesystem::temp_directory_path() /
            ("pvrj-compile-cli-" + std::to_string(::getpid()) + "-" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());

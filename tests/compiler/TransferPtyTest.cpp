@@ -47,10 +47,11 @@ Chart poseChain(int count) {
 class TransferPtyTest : public ::testing::Test {
  protected:
   void startBoard(std::vector<std::string> extra = {}) {
-    if (::access(PVRJ_BOARD_EXE, X_OK) != 0) GTEST_SKIP() << "pvrj-board is not built";
+    ASSERT_EQ(::access(PVRJ_BOARD_EXE, X_OK), 0) << "missing " << PVRJ_BOARD_EXE;
+    if (!test::pseudoTerminalsAvailable()) GTEST_SKIP() << "no pseudo-terminals here";
     board_ = std::make_unique<test::BoardProcess>(extra);
     device_ = board_->device();
-    if (device_.empty()) GTEST_SKIP() << "no pseudo-terminal could be made";
+    ASSERT_FALSE(device_.empty()) << "pvrj-board did not start";
     port_.SetDispatcher(&dispatcher_);
     ASSERT_TRUE(port_.SetPortName(device_));
     configureBoardLine(port_);
@@ -195,7 +196,7 @@ TEST_F(TransferPtyTest, PlayEndReportReachesTheStatusLine) {
 TEST_F(TransferPtyTest, CommandLineWritesListsReadsAndDeletes) {
   startBoard();
   if (IsSkipped() || HasFatalFailure()) return;
-  if (::access(PVRJ_CLI_EXE, X_OK) != 0) GTEST_SKIP() << "pvrj-cli is not built";
+  ASSERT_EQ(::access(PVRJ_CLI_EXE, X_OK), 0) << "missing " << PVRJ_CLI_EXE;
   port_.Close();  // the command line opens the device itself
   namespace fs = std::filesystem;
   fs::path dir = fs::temp_directory_path() / ("pvrj-transfer-" + std::to_string(::getpid()));

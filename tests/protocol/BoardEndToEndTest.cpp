@@ -36,7 +36,7 @@ long elapsedMs(std::chrono::steady_clock::time_point since) {
                                .count());
 }
 
-TEST(EndToEnd, ByteExamplesOverThePseudoTerminal) {
+TEST(EndToEnd, CommandsOverThePseudoTerminal) {
   BoardProcess board;
   ASSERT_FALSE(board.device().empty());
   PtyLink p;
@@ -97,10 +97,10 @@ TEST(EndToEnd, SilentBoardCostsOneHandshakeWait) {
   ASSERT_TRUE(p.open(board.device()));
   auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(p.link.CmdStop());
-  long ms = elapsedMs(start);
-  EXPECT_GE(ms, 250);
-  EXPECT_LT(ms, 1500);
-  EXPECT_TRUE(p.link.CmdStop());  // the next exchange is answered again
+  EXPECT_GE(elapsedMs(start), 250);  // the receive time-out was waited out
+  // The board stays silent for its first handshake only: had the link tried another handshake,
+  // that one would have been answered and the stop would have succeeded.
+  EXPECT_TRUE(p.link.CmdStop());
 }
 
 TEST(EndToEnd, ShortRepliesUseEveryAttempt) {

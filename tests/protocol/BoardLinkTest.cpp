@@ -52,9 +52,9 @@ struct LinkFixture : ::testing::Test {
   BoardLink link{port, ui};
 };
 
-using ByteExamples = LinkFixture;
+using RequestBytes = LinkFixture;
 
-TEST_F(ByteExamples, StopPlayAndTableRead) {
+TEST_F(RequestBytes, StopPlayAndTableRead) {
   port.responder = [](const Bytes&) { return Bytes{0x06}; };
   EXPECT_TRUE(link.CmdStop());
   EXPECT_TRUE(link.CmdPlay(81));
@@ -73,7 +73,7 @@ TEST_F(ByteExamples, StopPlayAndTableRead) {
   EXPECT_EQ(reply, withChecksum(entry));  // handed back with its checksum last
 }
 
-TEST_F(ByteExamples, AlarmWriteOfTheWorkedExample) {
+TEST_F(RequestBytes, AlarmWriteOfThreshold391) {
   port.responder = [](const Bytes&) { return Bytes{0x06}; };
   EXPECT_TRUE(link.CmdWriteAlarm(10, 391));
   EXPECT_EQ(port.log,
@@ -81,7 +81,7 @@ TEST_F(ByteExamples, AlarmWriteOfTheWorkedExample) {
   EXPECT_EQ(port.requests[0], (Bytes{0xEC, 0x01, 0x0A, 0x01, 0x87, 0x7F}));
 }
 
-TEST_F(ByteExamples, OptionsReadAndWordDecode) {
+TEST_F(RequestBytes, OptionsReadAndWordDecode) {
   port.responder = [](const Bytes&) { return Bytes{0x02, 0x01, 0x03}; };
   std::uint16_t word = 0;
   EXPECT_TRUE(link.CmdReadOptions(WorkingCopy, word));
@@ -91,7 +91,7 @@ TEST_F(ByteExamples, OptionsReadAndWordDecode) {
   EXPECT_EQ(port.requests[1], (Bytes{0xF1, 0x02, 0xF3}));
 }
 
-TEST_F(ByteExamples, NumbersGoOutAsTheirLowByte) {
+TEST_F(RequestBytes, NumbersGoOutAsTheirLowByte) {
   port.responder = [](const Bytes&) { return Bytes{0x06}; };
   EXPECT_TRUE(link.CmdPlay(256 + 4));
   EXPECT_EQ(port.requests[0][2], 4);
