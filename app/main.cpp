@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/BoardActions.h"
+#include "app/ItemActions.h"
 #include "app/Main_u.h"
 #include "app/SingleInstance.h"
 #include "common/SettingsFolder.h"
@@ -33,7 +34,9 @@ int main(int argc, char** argv) {
   // compare editor, setting editor, port and link.
   pvrj::TPivora3 mainWindow(arguments);
   // The board buttons with the motion table and the data dialog; owned by the main window.
-  new pvrj::BoardActions(mainWindow);
+  auto* boardActions = new pvrj::BoardActions(mainWindow);
+  // The item editors, the item property dialog and the conversion; owned by the main window.
+  new pvrj::ItemActions(mainWindow, boardActions->table());
   mainWindow.show();
 
   return QApplication::exec();

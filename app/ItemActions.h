@@ -1,0 +1,40 @@
+// The main window's item work: the setting and compare editors opened by a double click, the item
+// property dialog and the channel conversion of the canvas's context menu.
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+namespace pvrj {
+
+class MotionTable;
+class TCompDlg;
+class TItemProperty;
+class TPivora3;
+class TSetDlg;
+
+class ItemActions : public QObject {
+  Q_OBJECT
+ public:
+  // table: the program's copy of the board's motion table, whose captions the setting editor's
+  // sensor boxes name.
+  ItemActions(TPivora3& window, const MotionTable& table);
+  ~ItemActions() override;
+
+  TSetDlg& setDlg() { return *setDlg_; }
+  TCompDlg& compDlg() { return *compDlg_; }
+  TItemProperty& itemProperty() { return *itemProperty_; }
+
+  // A double click on item `item`: the editor of its kind (setting and compare items).
+  void Image1ItemEditor(int item);
+  // "プロパティ" on item `item`.
+  void PropertyMenuClick(int item);
+
+ private:
+  TPivora3& window_;
+  std::unique_ptr<TItemProperty> itemProperty_;
+  std::unique_ptr<TCompDlg> compDlg_;
+  std::unique_ptr<TSetDlg> setDlg_;
+};
+
+}  // namespace pvrj

@@ -1,0 +1,94 @@
+// Window tests of the main window's item work: double clicks open the setting and compare
+// editors, which hide when the main window is activated; "プロパティ" edits the item under the
+// menu.
+#include <QApplication>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "QtTestRunner.h"
+#include "app/ChartCanvas.h"
+#include "app/ItemActions.h"
+#include "app/Main_u.h"
+#include "app/MessageDialog_u.h"
+#include "editors/CompDlg_u.h"
+#include "editors/SetDlg_u.h"
+#include "prefs/ItemProperty_u.h"
+#include "protocol/MotionTable.h"
+
+using namespace pvrj;
+
+namespace {
+
+class ItemActionsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    qputenv("PVRJ_SETTINGS_DIR", dir_->path().toUtf8());
+  }
+  void cleanup() {
+    setDialogAnswerer(nullptr);
+    qunsetenv("PVRJ_SETTINGS_DIR");
+    dir_.reset();
+  }
+
+  void doubleClicksOpenTheEditorOfTheKind() {
+    TPivora3 w;
+    MotionTable table;
+    auto* actions = new ItemActions(w, table);
+    Chart& chart = w.chart();
+    chart.createItem(kItemSet, 10, 10);
+    chart.createItem(kItemCmp, 10, 100);
+    chart.createItem(kItemPos, 10, 200);
+    w.show();
+    w.canvas->redraw();
+    QTest::mouseDClick(w.canvas, Qt::LeftButton, {}, QPoint(20, 20));
+    QVERIFY(actions->setDlg().isVisible());
+    QCOMPARE(actions->setDlg().windowTitle(), QString("SET1"));
+    QVERIFY(!actions->compDlg().isVisible());
+    QTest::mouseDClick(w.canvas, Qt::LeftButton, {}, QPoint(20, 110));
+    QVERIFY(actions->compDlg().isVisible());
+    QCOMPARE(actions->compDlg().item(), 1);
+    QTest::mouseDClick(w.canvas, Qt::LeftButton, {}, QPoint(20, 210));
+    QCOMPARE(actions->compDlg().item(), 1);
+    QCOMPARE(actions->setDlg().item(), 0);
+
+    // Activating the main window hides both editors.
+    QApplication::setActiveWindow(&actions->setDlg());
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitFor([&] { return !actions->setDlg().isVisible(); }, 2000));
+    QVERIFY(!actions->compDlg().isVisible());
+  }
+
+  void propertyMenuEditsTheItemUnderTheMenu() {
+    TPivora3 w;
+    MotionTable table;
+    new ItemActions(w, table);
+    Chart& chart = w.chart();
+    chart.createItem(kItemPos, 10, 10);
+    chart.createItem(kItemPos, 100, 10);
+    w.canvas->popupEnabled = false;
+    setDialogAnswerer([](QDialog& d) {
+      auto& dlg = static_cast<TItemProperty&>(d);
+      dlg.NameEdit->setText("Wave");
+      dlg.WidthEdit->setText("90");
+      dlg.Button1Click();
+    });
+    QTest::mouseClick(w.canvas, Qt::RightButton, {}, QPoint(110, 20));
+    w.canvas->PropertyMenu->trigger();
+    QCOMPARE(QString::fromStdString(chart.items[1].Name), QString("Wave"));
+    QCOMPARE(chart.items[1].Width, 90);
+    QCOMPARE(QString::fromStdString(chart.items[0].Name), QString("POS1"));
+    QCOMPARE(chart.selectedItemCount(), 0);
+  }
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+};
+
+}  // namespace
+
+PVRJ_REGISTER_QTEST(ItemActionsTest);
+#include "ItemActionsTest.moc"
