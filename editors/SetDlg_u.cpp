@@ -127,7 +127,6 @@ void TSetDlg::buildMixingPage() {
     const auto i = static_cast<std::size_t>(n - 1);
     auto* label = new QLabel(QString("CH%1").arg(n), mixingPage);
     label->setObjectName(QString("MixLabel%1").arg(n));
-    label->setAutoFillBackground(true);
     auto* source = new QComboBox(mixingPage);
     source->setObjectName(QString("MixNum%1").arg(n));
     source->addItems(sources);
@@ -208,17 +207,8 @@ void TSetDlg::showSensorCaptions() {
 
 void TSetDlg::showMixingLabels() {
   for (int n = 1; n <= kChannelCount; ++n) {
-    QLabel* label = MixLabel[static_cast<std::size_t>(n - 1)];
-    if (!channelLook) {
-      label->setText(QString("CH%1").arg(n));
-      continue;
-    }
-    const ChannelLook look = channelLook(n);
-    label->setText(look.name);
-    QPalette palette = label->palette();
-    if (look.text.isValid()) palette.setColor(QPalette::WindowText, look.text);
-    if (look.panel.isValid()) palette.setColor(QPalette::Window, look.panel);
-    label->setPalette(palette);
+    const ChannelLook look = channelLook ? channelLook(n) : defaultChannelLook(n);
+    applyChannelLook(*MixLabel[static_cast<std::size_t>(n - 1)], look, look.name);
   }
 }
 

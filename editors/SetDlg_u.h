@@ -1,7 +1,6 @@
 // The setting editor: the operation a setting item performs, or its per-channel mixing table.
 #pragma once
 
-#include <QColor>
 #include <QDialog>
 #include <QString>
 #include <array>
@@ -9,6 +8,7 @@
 
 #include "chart/Chart.h"
 #include "editors/core/SettingWords.h"
+#include "tools/ChannelLook.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,14 +22,6 @@ namespace pvrj {
 
 class BoardLink;
 class MotionTable;
-
-// How the position editor shows a channel: its name, the label's text colour and the panel's
-// colour.
-struct ChannelLook {
-  QString name;
-  QColor text;
-  QColor panel;
-};
 
 inline constexpr int kLoopCountInitial = 10;
 

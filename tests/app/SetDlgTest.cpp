@@ -229,7 +229,7 @@ class SetDlgTest : public QObject {
     r.dialog.openItem(r.item);
     QCOMPARE(r.dialog.MixLabel[4]->text(), QString("CH5"));
     r.dialog.channelLook = [](int n) {
-      return ChannelLook{QString("Arm%1").arg(n), QColor(Qt::white), QColor(Qt::red)};
+      return ChannelLook{QString("Arm%1").arg(n), QFont(), QColor(Qt::white), QColor(Qt::red)};
     };
     r.dialog.openItem(r.item);
     QCOMPARE(r.dialog.MixLabel[4]->text(), QString("Arm5"));
