@@ -5,19 +5,26 @@
 
 #include "app/ChartCanvas.h"
 #include "app/Main_u.h"
+#include "app/MessageDialog_u.h"
+#include "common/SettingsFolder.h"
 #include "editors/CompDlg_u.h"
 #include "editors/SetDlg_u.h"
+#include "editors/core/PatternFile.h"
 #include "prefs/ItemProperty_u.h"
+#include "tools/PortDlg_u.h"
 
 namespace pvrj {
 
 ItemActions::ItemActions(TPivora3& window, const MotionTable& table)
     : QObject(&window), window_(window) {
   Chart& chart = window_.chart();
-  // Created in the order the program's windows are: item properties, compare, setting editor.
+  // Created in the order the program's windows are: item properties, compare and setting editor,
+  // port and link dialog (which reads the pattern file now and writes it back when it goes).
   itemProperty_ = std::make_unique<TItemProperty>(chart, &window_);
   compDlg_ = std::make_unique<TCompDlg>(chart, &window_);
   setDlg_ = std::make_unique<TSetDlg>(chart, &window_);
+  portDlg_ = std::make_unique<TPortDlg>(chart, settingsFilePath(kPatternFileName), &window_);
+  portDlg_->link = &window_.boardLink();
   // Editors stay beside the main window, as tool windows that do not block it.
   for (QDialog* editor :
        {static_cast<QDialog*>(compDlg_.get()), static_cast<QDialog*>(setDlg_.get())}) {
@@ -33,6 +40,7 @@ ItemActions::ItemActions(TPivora3& window, const MotionTable& table)
           [this](int item) { Image1ItemEditor(item); });
   connect(window_.canvas, &ChartCanvas::itemPropertiesRequested, this,
           [this](int item) { PropertyMenuClick(item); });
+  connect(window_.canvas, &ChartCanvas::conversionRequested, this, [this] { MirMenuClick(); });
 }
 
 ItemActions::~ItemActions() = default;
@@ -54,6 +62,11 @@ void ItemActions::Image1ItemEditor(int item) {
 
 void ItemActions::PropertyMenuClick(int item) {
   if (editItemProperties(*itemProperty_, window_.chart(), item)) window_.canvas->redraw();
+}
+
+void ItemActions::MirMenuClick() {
+  portDlg_->PrepareConversion();
+  if (execModal(*portDlg_) == QDialog::Accepted) window_.canvas->redraw();
 }
 
 }  // namespace pvrj

@@ -11,6 +11,7 @@ class MotionTable;
 class TCompDlg;
 class TItemProperty;
 class TPivora3;
+class TPortDlg;
 class TSetDlg;
 
 class ItemActions : public QObject {
@@ -24,17 +25,22 @@ class ItemActions : public QObject {
   TSetDlg& setDlg() { return *setDlg_; }
   TCompDlg& compDlg() { return *compDlg_; }
   TItemProperty& itemProperty() { return *itemProperty_; }
+  // The per-channel entry dialog; the position editor uses it too.
+  TPortDlg& portDlg() { return *portDlg_; }
 
   // A double click on item `item`: the editor of its kind (setting and compare items).
   void Image1ItemEditor(int item);
   // "プロパティ" on item `item`.
   void PropertyMenuClick(int item);
+  // "変換": the entry dialog in its conversion mode; its OK converts the selected items.
+  void MirMenuClick();
 
  private:
   TPivora3& window_;
   std::unique_ptr<TItemProperty> itemProperty_;
   std::unique_ptr<TCompDlg> compDlg_;
   std::unique_ptr<TSetDlg> setDlg_;
+  std::unique_ptr<TPortDlg> portDlg_;
 };
 
 }  // namespace pvrj

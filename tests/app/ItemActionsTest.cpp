@@ -2,6 +2,8 @@
 // editors, which hide when the main window is activated; "プロパティ" edits the item under the
 // menu.
 #include <QApplication>
+#include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +18,7 @@
 #include "editors/SetDlg_u.h"
 #include "prefs/ItemProperty_u.h"
 #include "protocol/MotionTable.h"
+#include "tools/PortDlg_u.h"
 
 using namespace pvrj;
 
@@ -82,6 +85,39 @@ class ItemActionsTest : public QObject {
     QCOMPARE(chart.items[1].Width, 90);
     QCOMPARE(QString::fromStdString(chart.items[0].Name), QString("POS1"));
     QCOMPARE(chart.selectedItemCount(), 0);
+  }
+
+  void conversionEntryConvertsTheSelectedItemsAndKeepsTheSet() {
+    {
+      TPivora3 w;
+      MotionTable table;
+      auto* actions = new ItemActions(w, table);
+      Chart& chart = w.chart();
+      chart.createItem(kItemPos, 10, 10);
+      chart.createItem(kItemCmp, 10, 100);
+      chart.items[0].PrmWords[0] = 16384 + 30;
+      chart.items[1].PrmWords[0] = 16384 + 30;
+      chart.selectAll();
+      w.canvas->popupEnabled = false;
+      setDialogAnswerer([](QDialog& d) {
+        auto& dlg = static_cast<TPortDlg&>(d);
+        dlg.Cmb[0]->setEditText("MUL(2)");
+        dlg.ListMenu->setEditText("double");
+        dlg.OKBtnClick();
+      });
+      QTest::mouseClick(w.canvas, Qt::RightButton, {}, QPoint(400, 400));
+      w.canvas->MirMenu->trigger();
+      QCOMPARE(actions->portDlg().mode(), int(kPortModeConversion));
+      QCOMPARE(chart.items[0].PrmWords[0], std::uint16_t{16384 + 60});
+      QCOMPARE(chart.items[1].PrmWords[0], std::uint16_t{16384 + 30});  // a compare item
+      QVERIFY(!QFile::exists(dir_->path() + "/PATTERN.ini"));
+    }
+    // The pattern file is written in the settings folder as the windows go.
+    QFile file(dir_->path() + "/PATTERN.ini");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY2(text.contains("[Convert]\r\nCnvList=double\r\n"), text.constData());
+    QVERIFY2(text.contains("double=\"MUL(2)\",\"\","), text.constData());
   }
 
  private:
