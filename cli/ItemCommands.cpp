@@ -11,7 +11,9 @@
 #include "cli/CliCommand.h"
 #include "cli/ConsoleUserInterface.h"
 #include "common/CommaText.h"
+#include "common/SettingsFolder.h"
 #include "editors/core/ItemDescription.h"
+#include "editors/core/PatternFile.h"
 
 namespace pvrj::cli {
 namespace {
@@ -88,6 +90,22 @@ std::optional<ChannelRules> checkedRules(const std::vector<std::string>& items) 
   return rules;
 }
 
+// The rules of a conversion set kept in a pattern file, checked like rules given as text.
+std::optional<ChannelRules> setRules(const std::string& name, const std::string& patternPath) {
+  const PatternFile pattern = PatternFile::open(patternPath);
+  if (!pattern.readError().empty()) {
+    std::fprintf(stderr, "pvrj-cli: %s could not be read (%s); nothing written\n",
+                 patternPath.c_str(), pattern.readError().c_str());
+    return std::nullopt;
+  }
+  if (!pattern.hasConversionSet(name)) {
+    std::fprintf(stderr, "pvrj-cli: no conversion set named \"%s\" in %s; nothing written\n",
+                 name.c_str(), patternPath.c_str());
+    return std::nullopt;
+  }
+  return checkedRules(pattern.conversionSet(name));
+}
+
 // Selects the items named in the comma text (every item of a name, as names may repeat), or
 // every item when there is no list. False, naming it, for a name no item has.
 bool selectNamedItems(Chart& chart, const std::optional<std::string>& names,
@@ -124,8 +142,7 @@ int runConvert(const CliOptions&, const std::vector<std::string>& args) {
   if (a.rules) {
     rules = checkedRules(splitCommaText(*a.rules));
   } else {
-    std::fprintf(stderr, "pvrj-cli: conversion sets are not available; use --rules\n");
-    return kExitFailed;
+    rules = setRules(*a.set, a.pattern ? *a.pattern : settingsFilePath(kPatternFileName));
   }
   if (!rules) return kExitFailed;
 

@@ -116,12 +116,45 @@ TEST_F(CliItems, BadInputNamesTheFaultAndWritesNothing) {
   EXPECT_FALSE(fs::exists(path("out.VLB")));
 }
 
+TEST_F(CliItems, ConvertsByASetOfThePatternFile) {
+  ASSERT_TRUE(writeTextFile(path("PATTERN.ini"),
+                            "[Convert]\r\nCnvList=swap,broken\r\n\r\n[CnvList]\r\n"
+                            "swap=\"Change(2)\",\"\",\"SPD(-10)\"\r\n"
+                            "broken=\"SPD(/0)\"\r\n")
+                  .ok());
+  auto r = cli({"convert", path("in.vlb"), path("out.VLB"), "--set", "swap", "--pattern",
+                path("PATTERN.ini"), "--items", "POS1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Chart out = read("out.VLB");
+  EXPECT_EQ(out.items[0].PrmWords[0], 16384 + 100);  // both held the same word
+  EXPECT_EQ(out.items[0].PrmByte, 90);
+  EXPECT_EQ(out.items[1].PrmByte, 50);
+
+  for (const auto& [set, named] : std::vector<std::pair<std::string, std::string>>{
+           {"walk", "no conversion set named \"walk\""},
+           {"broken", "CH1: \"SPD(/0)\" divides the speed by zero"}}) {
+    fs::remove(path("out.VLB"));
+    auto bad = cli({"convert", path("in.vlb"), path("out.VLB"), "--set", set, "--pattern",
+                    path("PATTERN.ini")});
+    EXPECT_EQ(bad.exitCode, 1) << set;
+    EXPECT_NE(bad.err.find(named), std::string::npos) << bad.err;
+    EXPECT_FALSE(fs::exists(path("out.VLB")));
+  }
+  // Without --pattern the set comes from the settings folder's pattern file.
+  auto settings =
+      test::runProgram({PVRJ_CLI_EXE, "convert", path("in.vlb"), path("out.VLB"), "--set", "swap"},
+                       {"PVRJ_SETTINGS_DIR=" + dir.string()});
+  EXPECT_EQ(settings.exitCode, 0) << settings.err;
+}
+
 TEST_F(CliItems, ConvertUsageErrors) {
   EXPECT_EQ(cli({"convert", path("in.vlb"), path("out.VLB")}).exitCode, 2);
   EXPECT_EQ(cli({"convert", path("in.vlb"), "--rules", "Reverse"}).exitCode, 2);
   EXPECT_EQ(cli({"convert", path("in.vlb"), path("o"), "--rules", "a", "--set", "b"}).exitCode, 2);
   EXPECT_EQ(cli({"convert", path("in.vlb"), path("o"), "--rules"}).exitCode, 2);
   EXPECT_EQ(cli({"convert", path("in.vlb"), path("o"), "--rule", "x"}).exitCode, 2);
+  EXPECT_EQ(cli({"convert", path("in.vlb"), path("o"), "--rules", "a", "--pattern", "p"}).exitCode,
+            2);
   EXPECT_FALSE(fs::exists(path("o.VLB")));
 }
 
