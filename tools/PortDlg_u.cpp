@@ -22,6 +22,9 @@ namespace pvrj {
 namespace {
 
 constexpr int kRowsPerColumn = 12;
+// Room for the longest template and its argument, "CopyTo(24)", with some to spare.
+constexpr int kBoxCharacters = 14;
+constexpr int kNameCharacters = 16;
 
 QStringList toStringList(const std::vector<std::string>& texts) {
   QStringList list;
@@ -68,6 +71,8 @@ TPortDlg::TPortDlg(Chart& chart, const std::string& patternPath, QWidget* parent
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setMaxVisibleItems(kPortBoxVisibleRows);
+    box->setMinimumContentsLength(kBoxCharacters);
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     const int row = (n - 1) % kRowsPerColumn;
     const int column = (n - 1) / kRowsPerColumn * 2;
     rows->addWidget(label, row, column);
@@ -90,6 +95,8 @@ TPortDlg::TPortDlg(Chart& chart, const std::string& patternPath, QWidget* parent
   ListMenu->setEditable(true);
   ListMenu->setInsertPolicy(QComboBox::NoInsert);
   ListMenu->setMaxVisibleItems(kPortBoxVisibleRows);
+  ListMenu->setMinimumContentsLength(kNameCharacters);
+  ListMenu->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   ListMenu->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   DelBtn = new QPushButton("削除", this);
   DelBtn->setObjectName("DelBtn");
