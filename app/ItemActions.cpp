@@ -25,6 +25,10 @@ ItemActions::ItemActions(TPivora3& window, const MotionTable& table)
   setDlg_ = std::make_unique<TSetDlg>(chart, &window_);
   portDlg_ = std::make_unique<TPortDlg>(chart, settingsFilePath(kPatternFileName), &window_);
   portDlg_->link = &window_.boardLink();
+  // A pattern file that is there but cannot be read is left alone at the end; say so now.
+  if (const std::string& error = portDlg_->pattern().readError(); !error.empty()) {
+    window_.showStatus(error);
+  }
   // Editors stay beside the main window, as tool windows that do not block it.
   for (QDialog* editor :
        {static_cast<QDialog*>(compDlg_.get()), static_cast<QDialog*>(setDlg_.get())}) {

@@ -3,7 +3,9 @@
 // menu.
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -118,6 +120,18 @@ class ItemActionsTest : public QObject {
     const QByteArray text = file.readAll();
     QVERIFY2(text.contains("[Convert]\r\nCnvList=double\r\n"), text.constData());
     QVERIFY2(text.contains("double=\"MUL(2)\",\"\","), text.constData());
+  }
+
+  void unreadablePatternFileIsReportedAndKept() {
+    QVERIFY(QDir(dir_->path()).mkdir("PATTERN.ini"));  // a folder where the file should be
+    {
+      TPivora3 w;
+      MotionTable table;
+      auto* actions = new ItemActions(w, table);
+      QVERIFY2(w.statusLine->text().contains("PATTERN.ini"), qPrintable(w.statusLine->text()));
+      actions->portDlg().pattern().setConversionSetNames({"x"});
+    }
+    QVERIFY(QFileInfo(dir_->path() + "/PATTERN.ini").isDir());
   }
 
  private:
