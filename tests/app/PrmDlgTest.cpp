@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -24,6 +25,7 @@
 // clang-format on
 
 #include "QtTestRunner.h"
+#include "app/BoardActions.h"
 #include "app/ChartCanvas.h"
 #include "app/Main_u.h"
 #include "app/MessageDialog_u.h"
@@ -39,6 +41,8 @@ using namespace pvrj;
 namespace {
 
 constexpr int kActivationWaitMs = 2000;
+constexpr int kBoardStartMs = 10000;
+constexpr int kComNumber = 8;
 
 // A grey-and-white JPEG of the given size, written with the JPEG library.
 bool writeJpeg(const QString& path, int width, int height) {
@@ -461,6 +465,54 @@ class PrmDlgTest : public QObject {
     QApplication::setActiveWindow(&main);
     QVERIFY(QTest::qWaitFor([&] { return main.isActiveWindow(); }, kActivationWaitMs));
     QVERIFY(!editor.isVisible());
+  }
+
+  void homeButtonsThroughTheWindowsOnTheVirtualBoard() {
+    if (!QFile::exists(PVRJ_BOARD_EXE)) QSKIP("pvrj-board is not built");
+    QProcess board;
+    board.start(PVRJ_BOARD_EXE, {"--com", QString::number(kComNumber)});
+    QVERIFY(board.waitForReadyRead(kBoardStartMs));
+    QVERIFY(writeTextFile(file("PVR3J.ini").toStdString(),
+                          "[PVR3]\r\nCommPort=" + std::to_string(kComNumber) + "\r\n"));
+    {
+      TPivora3 main;
+      new BoardActions(main, QStringLiteral("pvrj-test-prm-%1").arg(qApp->applicationPid()));
+      TPrmDlg editor(main.chart(), &main);
+      connectPositionEditor(main, editor);
+      main.Sync->setChecked(true);
+      BoardLink& link = main.boardLink();
+      PositionBlock home;
+      home.words.fill(16050);
+      QVERIFY(link.CmdWriteHomePosition(home));
+      const int item = addPos(main.chart(), 16384);
+      main.chart().items[0].PrmByte = 20;
+      emit main.canvas->itemEditorRequested(item);
+      QVERIFY(editor.isVisible());
+
+      // A bar moved goes to the robot at once.
+      editor.positionBars[8]->setValue(16700);
+      Bytes reply;
+      PositionRecord pose;
+      QVERIFY(link.CmdReadPositionRecord(WorkingCopy, 0, 0, reply) && pose.decode(reply));
+      QCOMPARE(pose.block.words[8], std::uint16_t{16700});
+      QCOMPARE(pose.lead, std::uint8_t{20});
+
+      const PrmWordArray before = main.chart().items[0].PrmWords;
+      main.HomePosBtn->trigger();
+      QCOMPARE(main.chart().items[0].PrmWords, before);
+      QCOMPARE(main.chart().items[0].PrmByte, std::uint8_t{20});
+      QVERIFY(link.CmdReadPositionRecord(WorkingCopy, 0, 0, reply) && pose.decode(reply));
+      QCOMPARE(pose.block, home);
+      QCOMPARE(pose.lead, std::uint8_t{100});
+
+      editor.StopBtn->click();
+      QCOMPARE(main.chart().items[0].PrmWords, home.words);
+      QCOMPARE(main.chart().items[0].PrmByte, std::uint8_t{100});
+      QCOMPARE(editor.SpeedBar->value(), 100);
+      QCOMPARE(editor.positionBars[8]->value(), 16050);
+    }
+    board.terminate();
+    board.waitForFinished(kBoardStartMs);
   }
 
   void dataDialogShowsTheEditorsNamesAndColours() {
