@@ -44,9 +44,11 @@ constexpr int kBarLeft = 108;
 constexpr int kBarWidth = kPanelWidth - kBarLeft - kInner - 1;
 constexpr int kSmallBarWidth = 110;
 constexpr int kTagWidth = 24;
-constexpr int kDigitalRadioWidth = 68;
-constexpr int kFreeRadioWidth = 34;
+constexpr int kDigitalRadioWidth = 70;
+constexpr int kFreeRadioWidth = 35;
 constexpr int kToolButtonWidth = 35;
+constexpr int kWideToolButtonWidth = 44;
+constexpr int kArrowButtonWidth = 29;
 constexpr int kLinkListWidth = kPanelWidth - kEditLeft - kInner - 1;
 constexpr int kSpeedPageStep = 10;
 constexpr int kPositionPageStep = 10;
@@ -217,22 +219,29 @@ void TPrmDlg::buildLowerPanels() {
   connect(SpeedBar, &QScrollBar::valueChanged, this, [this](int v) { SpeedBarChange(v); });
 
   QFrame* tools = makePanel(kToolPanelNo);
-  auto button = [this, tools](const char* name, const QString& glyph, const char* hint, int slot) {
+  int left = kInner;
+  auto button = [this, tools, &left](const char* name, const QString& glyph, const char* hint,
+                                     int width) {
     auto* b = new QToolButton(tools);
     b->setObjectName(QString::fromLatin1(name));
     b->setText(glyph);
     b->setToolTip(QString::fromUtf8(hint));
-    b->setGeometry(kInner + slot * kToolButtonWidth, kInner, kToolButtonWidth - 1, kControlHeight);
+    b->setGeometry(left, kInner, width - 1, kControlHeight);
     b->setContextMenuPolicy(Qt::NoContextMenu);
+    left += width;
     return b;
   };
-  GetBtn = button("GetBtn", QStringLiteral("GET"), "現在のポジションを取得します", 0);
-  SetBtn = button("SetBtn", QStringLiteral("SET"), "画面上のポジションを送信します", 1);
-  StopBtn = button("StopBtn", QStringLiteral("HOME"), "ホームポジションに戻します", 2);
-  SleepBtn = button("SleepBtn", QStringLiteral("SLP"), "スリープモード", 3);
-  LinkSubBtn = button("LinkSubBtn", QStringLiteral("◀"), "リンク動作", 4);
-  LinkAddBtn = button("LinkAddBtn", QStringLiteral("▶"), "リンク動作", 5);
-  TchBtn = button("TchBtn", QStringLiteral("TCH"), "FREEの出力から角度を取り込む", 6);
+  GetBtn =
+      button("GetBtn", QStringLiteral("GET"), "現在のポジションを取得します", kToolButtonWidth);
+  SetBtn =
+      button("SetBtn", QStringLiteral("SET"), "画面上のポジションを送信します", kToolButtonWidth);
+  StopBtn =
+      button("StopBtn", QStringLiteral("HOME"), "ホームポジションに戻します", kWideToolButtonWidth);
+  SleepBtn = button("SleepBtn", QStringLiteral("SLP"), "スリープモード", kToolButtonWidth);
+  LinkSubBtn = button("LinkSubBtn", QStringLiteral("◀"), "リンク動作", kArrowButtonWidth);
+  LinkAddBtn = button("LinkAddBtn", QStringLiteral("▶"), "リンク動作", kArrowButtonWidth);
+  TchBtn =
+      button("TchBtn", QStringLiteral("TCH"), "FREEの出力から角度を取り込む", kToolButtonWidth);
   connect(GetBtn, &QToolButton::clicked, this, [this] { GetBtnClick(); });
   connect(SetBtn, &QToolButton::clicked, this, [this] { SetBtnClick(); });
   connect(StopBtn, &QToolButton::clicked, this, [this] { StopBtnClick(); });
