@@ -2,12 +2,13 @@
 #include "app/ItemActions.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 
 #include "app/ChartCanvas.h"
 #include "app/Main_u.h"
 #include "app/MessageDialog_u.h"
-#include "common/SettingsFolder.h"
 #include "editors/CompDlg_u.h"
+#include "editors/PrmDlg_u.h"
 #include "editors/SetDlg_u.h"
 #include "editors/core/PatternFile.h"
 #include "prefs/ItemProperty_u.h"
@@ -15,16 +16,16 @@
 
 namespace pvrj {
 
-ItemActions::ItemActions(TPivora3& window, const MotionTable& table)
-    : QObject(&window), window_(window) {
+ItemActions::ItemActions(TPivora3& window, const MotionTable& table, TPrmDlg& positionEditor)
+    : QObject(&window), window_(window), positionEditor_(positionEditor) {
   Chart& chart = window_.chart();
   // Created in the order the program's windows are: item properties, compare and setting editor,
-  // port and link dialog (which reads the pattern file now and writes it back when it goes).
+  // port and link dialog.
   itemProperty_ = std::make_unique<TItemProperty>(chart, &window_);
   compDlg_ = std::make_unique<TCompDlg>(chart, &window_);
   setDlg_ = std::make_unique<TSetDlg>(chart, &window_);
-  portDlg_ = std::make_unique<TPortDlg>(chart, settingsFilePath(kPatternFileName), &window_);
-  portDlg_->link = &window_.boardLink();
+  portDlg_ = std::make_unique<TPortDlg>(chart, positionEditor_.patternFile(), &window_);
+  connectPortDlg();
   // A pattern file that is there but cannot be read is left alone at the end; say so now.
   if (const std::string& error = portDlg_->pattern().readError(); !error.empty()) {
     window_.showStatus(error);
@@ -39,6 +40,7 @@ ItemActions::ItemActions(TPivora3& window, const MotionTable& table)
   setDlg_->link = &window_.boardLink();
   setDlg_->motionTable = &table;
   setDlg_->syncOn = [this] { return window_.Sync->isChecked(); };
+  setDlg_->channelLabels = [this] { return positionEditor_.channelLabels(); };
 
   connect(window_.canvas, &ChartCanvas::itemEditorRequested, this,
           [this](int item) { Image1ItemEditor(item); });
@@ -48,6 +50,45 @@ ItemActions::ItemActions(TPivora3& window, const MotionTable& table)
 }
 
 ItemActions::~ItemActions() = default;
+
+void ItemActions::connectPortDlg() {
+  TPortDlg& dlg = *portDlg_;
+  TPrmDlg& editor = positionEditor_;
+  dlg.link = &window_.boardLink();
+  dlg.channelLabels = [&editor] { return editor.channelLabels(); };
+  dlg.displayRate = [&editor](int channel) { return editor.displayRate(channel - 1); };
+  dlg.clearLinkActions = [&editor] { editor.editor().clearLinkActions(); };
+  dlg.linkSetsChanged = [&editor] { editor.rebuildLinkList(); };
+  dlg.chooseLinkSetupEntry = [&editor] {
+    editor.LinkList->setCurrentIndex(editor.LinkList->count() - 1);
+  };
+  editor.channelNamesRequested = [this] { editChannelNames(); };
+  editor.displayRatesRequested = [this] { editDisplayRates(); };
+  editor.linkSetsRequested = [this] { editLinkSets(); };
+}
+
+std::vector<std::string> ItemActions::portBoxTexts() const {
+  std::vector<std::string> texts;
+  for (int n = 1; n <= kChannelCount; ++n) texts.push_back(portDlg_->boxText(n).toStdString());
+  return texts;
+}
+
+void ItemActions::editChannelNames() {
+  portDlg_->PrepareChannelNames();
+  if (execModal(*portDlg_) != QDialog::Accepted) return;
+  positionEditor_.applyChannelNames(portBoxTexts());
+}
+
+void ItemActions::editDisplayRates() {
+  portDlg_->PrepareDisplayRates();
+  if (execModal(*portDlg_) != QDialog::Accepted) return;
+  positionEditor_.applyDisplayRates(portBoxTexts());
+}
+
+void ItemActions::editLinkSets() {
+  portDlg_->PrepareLinkSets();
+  execModal(*portDlg_);
+}
 
 void ItemActions::Image1ItemEditor(int item) {
   Chart& chart = window_.chart();

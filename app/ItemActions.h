@@ -4,6 +4,8 @@
 
 #include <QObject>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace pvrj {
 
@@ -12,14 +14,17 @@ class TCompDlg;
 class TItemProperty;
 class TPivora3;
 class TPortDlg;
+class TPrmDlg;
 class TSetDlg;
 
 class ItemActions : public QObject {
   Q_OBJECT
  public:
   // table: the program's copy of the board's motion table, whose captions the setting editor's
-  // sensor boxes name.
-  ItemActions(TPivora3& window, const MotionTable& table);
+  // sensor boxes name. positionEditor: the channel labels the editors show, and the pattern file,
+  // names, rates and link sets the per-channel entry dialog works on for it; it must outlive the
+  // run of the event loop.
+  ItemActions(TPivora3& window, const MotionTable& table, TPrmDlg& positionEditor);
   ~ItemActions() override;
 
   TSetDlg& setDlg() { return *setDlg_; }
@@ -34,9 +39,17 @@ class ItemActions : public QObject {
   void PropertyMenuClick(int item);
   // "変換": the entry dialog in its conversion mode; its OK converts the selected items.
   void MirMenuClick();
+  // The position editor's "名前", "表示レート設定" and link list's last entry.
+  void editChannelNames();
+  void editDisplayRates();
+  void editLinkSets();
 
  private:
+  void connectPortDlg();
+  std::vector<std::string> portBoxTexts() const;
+
   TPivora3& window_;
+  TPrmDlg& positionEditor_;
   std::unique_ptr<TItemProperty> itemProperty_;
   std::unique_ptr<TCompDlg> compDlg_;
   std::unique_ptr<TSetDlg> setDlg_;

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>
+#include <memory>
 
 #include "app/BoardActions.h"
 #include "app/ItemActions.h"
@@ -9,6 +10,8 @@
 #include "app/SingleInstance.h"
 #include "common/SettingsFolder.h"
 #include "common/UserInterface.h"
+#include "editors/PrmDlg_u.h"
+#include "tools/DataDlg_u.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -33,10 +36,17 @@ int main(int argc, char** argv) {
   // receiver, servo-bus list, servo-bus parameters, item properties, environment settings,
   // compare editor, setting editor, port and link.
   pvrj::TPivora3 mainWindow(arguments);
+  // The position editor goes before the main window, writing its desktop and link sets back.
+  auto positionEditor = std::make_unique<pvrj::TPrmDlg>(mainWindow.chart(), &mainWindow);
+  pvrj::connectPositionEditor(mainWindow, *positionEditor);
   // The board buttons with the motion table and the data dialog; owned by the main window.
   auto* boardActions = new pvrj::BoardActions(mainWindow);
-  // The item editors, the item property dialog and the conversion; owned by the main window.
-  new pvrj::ItemActions(mainWindow, boardActions->table());
+  boardActions->dataDlg().channelLabels = [&editor = *positionEditor] {
+    return editor.channelLabels();
+  };
+  // The setting and compare editors, the item properties and the per-channel entry dialog, which
+  // works on the position editor's link sets, names and rates; owned by the main window.
+  new pvrj::ItemActions(mainWindow, boardActions->table(), *positionEditor);
   mainWindow.show();
 
   return QApplication::exec();

@@ -206,9 +206,11 @@ void TSetDlg::showSensorCaptions() {
 }
 
 void TSetDlg::showMixingLabels() {
+  if (!channelLabels) return;
+  const ChannelLabels labels = channelLabels();
   for (int n = 1; n <= kChannelCount; ++n) {
-    const ChannelLook look = channelLook ? channelLook(n) : defaultChannelLook(n);
-    applyChannelLook(*MixLabel[static_cast<std::size_t>(n - 1)], look, look.name);
+    const ChannelLabel& label = labels[static_cast<std::size_t>(n - 1)];
+    showChannelLabel(*MixLabel[static_cast<std::size_t>(n - 1)], label, channelLabelName(label, n));
   }
 }
 

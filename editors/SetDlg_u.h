@@ -8,7 +8,7 @@
 
 #include "chart/Chart.h"
 #include "editors/core/SettingWords.h"
-#include "tools/ChannelLook.h"
+#include "tools/ChannelLabels.h"
 
 class QCheckBox;
 class QComboBox;
@@ -33,9 +33,10 @@ class TSetDlg : public QDialog {
   // Where the editor finds what other windows own; each may stay unset.
   BoardLink* link = nullptr;
   const MotionTable* motionTable = nullptr;
-  std::function<bool()> syncOn;                         // the main window's SYNC box
-  std::function<SensorTable()> sensorTable;             // the analog dialog's sensor table
-  std::function<ChannelLook(int channel)> channelLook;  // the position editor's channel n
+  std::function<bool()> syncOn;              // the main window's SYNC box
+  std::function<SensorTable()> sensorTable;  // the analog dialog's sensor table
+  // The position editor's channel labels; unset, the rows show "CH" + n.
+  std::function<ChannelLabels()> channelLabels;
 
   // Shows the window for item `item` and sets the controls from its words.
   void openItem(int item);

@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cmath>
-#include <cstdio>
 
 #include "app/MessageDialog_u.h"
 #include "chart/ChannelConversion.h"
@@ -56,8 +55,8 @@ QString formatRateForBox(float rate) {
   return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
 }
 
-TPortDlg::TPortDlg(Chart& chart, const std::string& patternPath, QWidget* parent)
-    : QDialog(parent), chart_(chart), pattern_(PatternFile::open(patternPath)) {
+TPortDlg::TPortDlg(Chart& chart, PatternFile& pattern, QWidget* parent)
+    : QDialog(parent), chart_(chart), pattern_(pattern) {
   setObjectName("PortDlg");
   setWindowTitle("PortDlg");
   auto* rows = new QGridLayout;
@@ -134,22 +133,6 @@ TPortDlg::TPortDlg(Chart& chart, const std::string& patternPath, QWidget* parent
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 }
 
-TPortDlg::~TPortDlg() {
-  const Status saved = savePattern();
-  // The windows are going away with the program; the terminal is the one place left to say it.
-  if (!saved) std::fprintf(stderr, "PVRJ: %s\n", saved.message().c_str());
-}
-
-Status TPortDlg::savePattern() {
-  if (!pattern_.changed()) return Status::success();
-  return pattern_.save();
-}
-
-void TPortDlg::attachLinkList(QComboBox* linkList) {
-  linkList_ = linkList;
-  rebuildLinkList();
-}
-
 QString TPortDlg::boxText(int channel) const {
   if (channel < 1 || channel > kChannelCount) return {};
   return Cmb[static_cast<std::size_t>(channel - 1)]->currentText();
@@ -169,10 +152,16 @@ void TPortDlg::setBoxTexts(const ChannelRules& texts) {
 }
 
 void TPortDlg::showRowLabels(bool channelNumbers) {
+  const ChannelLabels labels = channelLabels ? channelLabels() : ChannelLabels{};
   for (int n = 1; n <= kChannelCount; ++n) {
-    const ChannelLook look = channelLook ? channelLook(n) : defaultChannelLook(n);
-    applyChannelLook(*PortName[static_cast<std::size_t>(n - 1)], look,
-                     channelNumbers ? QString("CH%1").arg(n) : look.name);
+    const ChannelLabel& label = labels[static_cast<std::size_t>(n - 1)];
+    const QString text = channelNumbers ? QString("CH%1").arg(n) : channelLabelName(label, n);
+    QLabel& row = *PortName[static_cast<std::size_t>(n - 1)];
+    if (channelLabels) {
+      showChannelLabel(row, label, text);
+    } else {
+      row.setText(text);
+    }
   }
 }
 
@@ -223,18 +212,15 @@ int TPortDlg::chosenEntry() const {
 }
 
 void TPortDlg::rebuildLinkList() {
-  if (!linkList_) return;
-  linkList_->clear();
-  linkList_->addItems(toStringList(pattern_.linkSetNames()));
-  linkList_->addItem(QString::fromUtf8(kLinkSetupEntry));
+  if (linkSetsChanged) linkSetsChanged();
 }
 
 void TPortDlg::chooseLastLinkEntry() {
-  if (linkList_) linkList_->setCurrentIndex(linkList_->count() - 1);
+  if (chooseLinkSetupEntry) chooseLinkSetupEntry();
 }
 
-void TPortDlg::clearLinkActions() {
-  if (setLinkActions) setLinkActions({});
+void TPortDlg::clearEditorLinkActions() {
+  if (clearLinkActions) clearLinkActions();
 }
 
 void TPortDlg::PrepareConversion() {
@@ -279,23 +265,8 @@ void TPortDlg::PrepareLinkSets() {
   showRowLabels(false);
   showSetControls(true);
   fillListMenu(pattern_.linkSetNames());
-  clearLinkActions();
+  clearEditorLinkActions();
   prepareBoxes(linkTemplates());
-}
-
-void TPortDlg::LoadLinkSet(int index) {
-  if (index < 0) return;
-  std::string name;
-  if (linkList_) {
-    if (index >= linkList_->count()) return;
-    name = linkList_->itemText(index).toStdString();
-  } else {
-    const std::vector<std::string> names = pattern_.linkSetNames();
-    if (index >= static_cast<int>(names.size())) return;
-    name = names[static_cast<std::size_t>(index)];
-  }
-  const ChannelRules entries = boxesFromSet(pattern_.linkSet(name));
-  if (setLinkActions) setLinkActions({entries.begin(), entries.end()});
 }
 
 void TPortDlg::ListMenuCloseUp() {
@@ -331,7 +302,7 @@ void TPortDlg::DelBtnClick() {
   } else {
     rebuildLinkList();
     chooseLastLinkEntry();
-    clearLinkActions();
+    clearEditorLinkActions();
     for (QComboBox* box : Cmb) {
       box->setCurrentIndex(-1);
       box->clearEditText();

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QPointer>
 #include <QString>
 #include <array>
 #include <functional>
@@ -13,7 +12,7 @@
 #include "chart/ChannelConversion.h"
 #include "chart/Chart.h"
 #include "editors/core/PatternFile.h"
-#include "tools/ChannelLook.h"
+#include "tools/ChannelLabels.h"
 
 class QComboBox;
 class QLabel;
@@ -40,36 +39,32 @@ QString formatRateForBox(float rate);
 class TPortDlg : public QDialog {
   Q_OBJECT
  public:
-  // Reads the pattern file at patternPath; the conversion acts on chart's selected items.
-  TPortDlg(Chart& chart, const std::string& patternPath, QWidget* parent = nullptr);
-  // Writes the pattern file back when anything in it changed.
-  ~TPortDlg() override;
+  // Works on pattern, the program's one copy of "PATTERN.ini" (read at start and written back at
+  // the end by its owner, the position editor); the conversion acts on chart's selected items.
+  TPortDlg(Chart& chart, PatternFile& pattern, QWidget* parent = nullptr);
 
   // What the dialog takes from the position editor; each may stay unset (then the channels show
   // "CH" + n, rates are 1 and link actions go nowhere).
-  BoardLink* link = nullptr;                            // channel names are read from the board
-  std::function<ChannelLook(int channel)> channelLook;  // the editor's channel label n
-  std::function<float(int channel)> displayRate;        // the editor's display rate of channel n
-  // The editor's 24 link actions (CH1 first); an empty list clears them.
-  std::function<void(const std::vector<std::string>& entries)> setLinkActions;
-  // The position editor's link list: filled now with the link sets and "組み合わせの設定".
-  void attachLinkList(QComboBox* linkList);
+  BoardLink* link = nullptr;                      // channel names are read from the board
+  std::function<ChannelLabels()> channelLabels;   // the editor's channel labels
+  std::function<float(int channel)> displayRate;  // the editor's display rate of channel n
+  // The position editor's link sets: its 24 link actions emptied; its link list rebuilt from the
+  // pattern file's names (after a set was added or deleted); its link list's last entry chosen.
+  // The editor itself loads a set chosen in its list from the same pattern file.
+  std::function<void()> clearLinkActions;
+  std::function<void()> linkSetsChanged;
+  std::function<void()> chooseLinkSetupEntry;
 
   PatternFile& pattern() { return pattern_; }
   int mode() const { return mode_; }
   // The text of channel n's box (1 to 24).
   QString boxText(int channel) const;
-  // Writes the pattern file now; the destructor does the same.
-  Status savePattern();
 
   // Set-up before showing the dialog modally.
   void PrepareConversion();
   void PrepareChannelNames();
   void PrepareDisplayRates();
   void PrepareLinkSets();
-  // The editor chose entry index of its link list (not the last): that set becomes its link
-  // actions. -1 does nothing.
-  void LoadLinkSet(int index);
 
   // Handlers.
   void ListMenuCloseUp();
@@ -100,15 +95,14 @@ class TPortDlg : public QDialog {
   int chosenEntry() const;
   void rebuildLinkList();
   void chooseLastLinkEntry();
-  void clearLinkActions();
+  void clearEditorLinkActions();
   // Saves the boxes as a set: under the chosen entry, or a typed name appended to the list.
   void saveSet(const std::string& name, bool typed);
   bool acceptConversion();
   bool acceptLinkSet();
 
   Chart& chart_;
-  PatternFile pattern_;
-  QPointer<QComboBox> linkList_;
+  PatternFile& pattern_;
   int mode_ = kPortModeNone;
   int chosen_ = -1;
 };

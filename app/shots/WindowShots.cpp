@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
                 "mirror=\"Change(13)\",\"Change(14)\",\"Change(15)\",\"Reverse\",\"\",\"\","
                 "\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"Reverse\",\"\",\"\",\"\",\"\","
                 "\"\",\"\",\"\",\"SPD(*1.5)\"\r\n");
-  TPortDlg portDlg(chart, pattern);
+  PatternFile patterns = PatternFile::open(pattern);
+  TPortDlg portDlg(chart, patterns);
   portDlg.PrepareConversion();
   portDlg.ListMenu->setCurrentIndex(0);
   emit portDlg.ListMenu->activated(0);

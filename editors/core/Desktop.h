@@ -61,6 +61,14 @@ struct DesktopSettings {
   bool operator==(const DesktopSettings&) const = default;
 };
 
+// What other windows copy from a channel's name label: its text and its colours, resolved to
+// 0x00BBGGRR (the panel's colour behind it, and the contrasting text colour).
+struct ChannelLabel {
+  std::string name;
+  std::uint32_t background = 0;
+  std::uint32_t text = 0;
+};
+
 // The default name of channel n (1 to 24): "CH" + n.
 std::string defaultChannelName(int channel);
 // Default places.

@@ -72,10 +72,14 @@ void PoseEditor::open(int item) {
     showWord(channels_[at(ch)], edited->PrmWords[at(ch)]);
     shown(ch);
   }
-  if (!sync()) return;
+}
+
+bool PoseEditor::sendOpenedPose() {
+  const ChartItem* edited = editedItem();
+  if (edited == nullptr || !sync()) return true;
   const PrmWordArray& words = edited->PrmWords;
   if (std::all_of(words.begin(), words.end(), [](std::uint16_t w) { return w == 0; })) getPose();
-  sendLiveRecord(*link_, poseRecord());
+  return sendLiveRecord(*link_, poseRecord());
 }
 
 bool PoseEditor::movePositionBar(int channel, int position) {

@@ -52,9 +52,11 @@ class PoseEditor {
   bool linkChosen() const { return linkChosen_; }
   void setLinkChosen(bool chosen) { linkChosen_ = chosen; }
 
-  // Opening for item: the speed bar and every channel show the item; under SYNC an all-zero item
-  // first takes the robot's pose, then the pose goes to the robot.
+  // Opening for item: the speed bar and every channel show the item.
   void open(int item);
+  // Then, once the window shows: under SYNC an all-zero item first takes the robot's pose, and the
+  // pose on screen goes to the robot. True when nothing was to be sent or it went out.
+  bool sendOpenedPose();
 
   // Edits; each stores the new word into the item and, under SYNC, sends it with CmdSetServo.
   // A bar moved while another bar's change is still being handled is refused (false): the bar

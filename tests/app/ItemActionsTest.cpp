@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,7 @@
 #include "app/Main_u.h"
 #include "app/MessageDialog_u.h"
 #include "editors/CompDlg_u.h"
+#include "editors/PrmDlg_u.h"
 #include "editors/SetDlg_u.h"
 #include "prefs/ItemProperty_u.h"
 #include "protocol/MotionTable.h"
@@ -41,8 +43,9 @@ class ItemActionsTest : public QObject {
 
   void doubleClicksOpenTheEditorOfTheKind() {
     TPivora3 w;
+    TPrmDlg editor(w.chart(), &w);
     MotionTable table;
-    auto* actions = new ItemActions(w, table);
+    auto* actions = new ItemActions(w, table, editor);
     Chart& chart = w.chart();
     chart.createItem(kItemSet, 10, 10);
     chart.createItem(kItemCmp, 10, 100);
@@ -69,8 +72,9 @@ class ItemActionsTest : public QObject {
 
   void propertyMenuEditsTheItemUnderTheMenu() {
     TPivora3 w;
+    TPrmDlg editor(w.chart(), &w);
     MotionTable table;
-    new ItemActions(w, table);
+    new ItemActions(w, table, editor);
     Chart& chart = w.chart();
     chart.createItem(kItemPos, 10, 10);
     chart.createItem(kItemPos, 100, 10);
@@ -92,8 +96,9 @@ class ItemActionsTest : public QObject {
   void conversionEntryConvertsTheSelectedItemsAndKeepsTheSet() {
     {
       TPivora3 w;
+      TPrmDlg editor(w.chart(), &w);
       MotionTable table;
-      auto* actions = new ItemActions(w, table);
+      auto* actions = new ItemActions(w, table, editor);
       Chart& chart = w.chart();
       chart.createItem(kItemPos, 10, 10);
       chart.createItem(kItemCmp, 10, 100);
@@ -114,7 +119,8 @@ class ItemActionsTest : public QObject {
       QCOMPARE(chart.items[1].PrmWords[0], std::uint16_t{16384 + 30});  // a compare item
       QVERIFY(!QFile::exists(dir_->path() + "/PATTERN.ini"));
     }
-    // The pattern file is written in the settings folder as the windows go.
+    // The pattern file is written in the settings folder as the windows go, by the position
+    // editor that shares it with the entry dialog.
     QFile file(dir_->path() + "/PATTERN.ini");
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
@@ -126,12 +132,61 @@ class ItemActionsTest : public QObject {
     QVERIFY(QDir(dir_->path()).mkdir("PATTERN.ini"));  // a folder where the file should be
     {
       TPivora3 w;
+      TPrmDlg editor(w.chart(), &w);
       MotionTable table;
-      auto* actions = new ItemActions(w, table);
+      auto* actions = new ItemActions(w, table, editor);
       QVERIFY2(w.statusLine->text().contains("PATTERN.ini"), qPrintable(w.statusLine->text()));
       actions->portDlg().pattern().setConversionSetNames({"x"});
     }
     QVERIFY(QFileInfo(dir_->path() + "/PATTERN.ini").isDir());
+  }
+
+  void positionEditorOpensTheEntryDialogInItsModes() {
+    TPivora3 w;
+    TPrmDlg editor(w.chart(), &w);
+    MotionTable table;
+    auto* actions = new ItemActions(w, table, editor);
+    TPortDlg& dlg = actions->portDlg();
+
+    // Display rates: the boxes show the editor's rates; OK gives the editor the typed ones.
+    setDialogAnswerer([](QDialog& d) {
+      auto& port = static_cast<TPortDlg&>(d);
+      QCOMPARE(port.boxText(3), QString("1"));
+      port.Cmb[2]->setEditText("0.5");
+      port.OKBtnClick();
+    });
+    editor.displayRatesRequested();
+    QCOMPARE(dlg.mode(), int(kPortModeDisplayRates));
+    QCOMPARE(editor.displayRate(2), 0.5f);
+    QCOMPARE(editor.displayRate(3), 1.0f);
+
+    // Channel names: the rows show the numbers, OK renames the editor's channels.
+    setDialogAnswerer([](QDialog& d) {
+      auto& port = static_cast<TPortDlg&>(d);
+      port.Cmb[0]->setEditText("Elbow");
+      port.OKBtnClick();
+    });
+    editor.channelNamesRequested();
+    QCOMPARE(dlg.mode(), int(kPortModeChannelNames));
+    QCOMPARE(editor.channelName(0), QString("Elbow"));
+    // The setting editor's mixing rows and the dialog's rows follow the editor's names.
+    actions->setDlg().openItem(-1);
+    QCOMPARE(actions->setDlg().MixLabel[0]->text(), QString("Elbow"));
+
+    // Link sets: a new set joins the editor's link list, whose last entry is then chosen.
+    setDialogAnswerer([](QDialog& d) {
+      auto& port = static_cast<TPortDlg&>(d);
+      QCOMPARE(port.PortName[0]->text(), QString("Elbow"));
+      port.Cmb[0]->setEditText("MOV(10)");
+      port.ListMenu->setEditText("step");
+      port.OKBtnClick();
+    });
+    editor.linkSetsRequested();
+    QCOMPARE(dlg.mode(), int(kPortModeLinkSets));
+    QCOMPARE(editor.LinkList->count(), 2);
+    QCOMPARE(editor.LinkList->itemText(0), QString("step"));
+    QCOMPARE(editor.LinkList->currentIndex(), 1);
+    QCOMPARE(editor.patternFile().linkSet("step").front(), std::string("MOV(10)"));
   }
 
  private:

@@ -50,19 +50,30 @@ class PortDlgTest : public QObject {
     test::FakeUserInterface ui;
     BoardLink link{port, ui};
     Chart chart;
-    QComboBox linkList;  // stands in for the position editor's link list
-    std::vector<std::string> linkActions{"unset"};
+    // Stand in for the position editor's link list and link actions.
+    QComboBox linkList;
+    int actionsCleared = 0;
+    PatternFile pattern;
     std::unique_ptr<TPortDlg> dialog;
     explicit Rig(const QString& folder) : dir(folder) { open(); }
     std::string patternPath() const { return (dir + "/PATTERN.ini").toStdString(); }
     void open() {
-      dialog = std::make_unique<TPortDlg>(chart, patternPath());
+      pattern = PatternFile::open(patternPath());
+      dialog = std::make_unique<TPortDlg>(chart, pattern);
       dialog->link = &link;
-      dialog->setLinkActions = [this](const std::vector<std::string>& e) { linkActions = e; };
-      dialog->attachLinkList(&linkList);
+      dialog->clearLinkActions = [this] { ++actionsCleared; };
+      dialog->linkSetsChanged = [this] {
+        linkList.clear();
+        for (const std::string& name : pattern.linkSetNames())
+          linkList.addItem(QString::fromStdString(name));
+        linkList.addItem(QString::fromUtf8(kLinkSetupEntry));
+      };
+      dialog->chooseLinkSetupEntry = [this] { linkList.setCurrentIndex(linkList.count() - 1); };
     }
+    // As at the end of one run and the start of the next: the file written and read again.
     void reopen() {
-      dialog.reset();  // writes the pattern file
+      dialog.reset();
+      QVERIFY(pattern.save().ok());
       open();
     }
     TPortDlg& d() { return *dialog; }
@@ -92,8 +103,7 @@ class PortDlgTest : public QObject {
     dir_.reset();
   }
 
-  void findsItsControlsAndFillsTheLinkList() {
-    writePattern("[NewLink]\r\nNewLinkList=walk,\"turn left\"\r\n");
+  void findsItsControlsByName() {
     auto r = rig();
     for (int n = 1; n <= kChannelCount; ++n) {
       const auto i = static_cast<std::size_t>(n - 1);
@@ -105,7 +115,6 @@ class PortDlgTest : public QObject {
     QCOMPARE(r->d().mode(), int(kPortModeNone));
     QCOMPARE(r->d().DelBtn->text(), QString("削除"));
     QCOMPARE(r->d().Button1->text(), QString("キャンセル"));
-    QCOMPARE(r->linkListTexts(), (QStringList{"walk", "turn left", "組み合わせの設定"}));
   }
 
   void conversionModeSavesATypedSetAndConverts() {
@@ -132,7 +141,7 @@ class PortDlgTest : public QObject {
     QCOMPARE(r->chart.items[b].PrmWords[0], std::uint16_t{16384 + 500});  // not selected
     QVERIFY(r->chart.items[a].Selected);                                  // the selection stays
 
-    // Written once, when the dialog goes away, and read again at the next start.
+    // Kept in memory until the end of the run, and read again at the next start.
     QVERIFY(!QFile::exists(QString::fromStdString(r->patternPath())));
     r->reopen();
     QVERIFY(QFile::exists(QString::fromStdString(r->patternPath())));
@@ -238,8 +247,10 @@ class PortDlgTest : public QObject {
     QCOMPARE(r->d().boxText(2), QString());
     QCOMPARE(r->d().boxText(3), QString("腕"));
     QCOMPARE(r->d().Cmb[0]->count(), 0);  // a plain edit field
-    r->d().channelLook = [](int n) {
-      return ChannelLook{QString("Name%1").arg(n), QFont(), QColor(Qt::blue), QColor()};
+    r->d().channelLabels = [] {
+      ChannelLabels labels;
+      for (int n = 1; n <= kChannelCount; ++n) labels[n - 1] = {"Name", 0xFFFFFF, 0xFF0000};
+      return labels;
     };
     r->d().PrepareChannelNames();
     QCOMPARE(r->d().PortName[4]->text(), QString("CH5"));  // numbers, in the editor's colours
@@ -252,8 +263,10 @@ class PortDlgTest : public QObject {
     auto r = rig();
     const float rates[] = {1.0f, 0.5f, 0.33333f, -2.0f, 1234.5678f};
     r->d().displayRate = [&](int n) { return n <= 5 ? rates[n - 1] : 1.0f; };
-    r->d().channelLook = [](int n) {
-      return ChannelLook{QString("Name%1").arg(n), QFont(), QColor(), QColor()};
+    r->d().channelLabels = [] {
+      ChannelLabels labels;
+      labels[0].name = "Name1";
+      return labels;
     };
     r->d().PrepareDisplayRates();
     QCOMPARE(r->d().windowTitle(), QString("度数レートの変更"));
@@ -267,7 +280,7 @@ class PortDlgTest : public QObject {
     auto r = rig();
     r->d().PrepareLinkSets();
     QCOMPARE(r->d().windowTitle(), QString("指定動作の設定"));
-    QVERIFY(r->linkActions.empty());  // cleared on opening
+    QCOMPARE(r->actionsCleared, 1);  // cleared on opening
     QCOMPARE(r->d().Cmb[0]->count(), 6);
     QCOMPARE(r->d().Cmb[0]->itemText(0), QString("PRM(?)"));
     Boxes boxes;
@@ -292,25 +305,22 @@ class PortDlgTest : public QObject {
     QCOMPARE(r->d().result(), int(QDialog::Accepted));
     QCOMPARE(r->linkListTexts(), (QStringList{"wave", "組み合わせの設定"}));
     QCOMPARE(r->linkList.currentIndex(), 1);
-    QVERIFY(r->linkActions.empty());  // the set acts only once it is chosen in the list
-    r->d().LoadLinkSet(-1);
-    QVERIFY(r->linkActions.empty());
-    r->d().LoadLinkSet(0);
-    QCOMPARE(r->linkActions.size(), std::size_t{24});
-    QCOMPARE(r->linkActions[0], std::string("mov( 10 )"));
-    QCOMPARE(r->linkActions[4], std::string("SPD(-5)"));
+    QCOMPARE(r->actionsCleared, 1);  // the set acts only once it is chosen in the list
+    const std::vector<std::string> saved = r->pattern.linkSet("wave");
+    QCOMPARE(saved.size(), std::size_t{24});
+    QCOMPARE(saved[0], std::string("mov( 10 )"));
+    QCOMPARE(saved[4], std::string("SPD(-5)"));
   }
 
   void cancelInLinkModeLeavesTheActionsCleared() {
     writePattern("[NewLink]\r\nNewLinkList=a\r\n\r\n[NewLinkList]\r\na=\"FREE\"\r\n");
     auto r = rig();
-    r->d().LoadLinkSet(0);
-    QCOMPARE(r->linkActions.front(), std::string("FREE"));
     r->d().PrepareLinkSets();
     r->type(1, "TCH");
     r->d().Button1Click();
     QCOMPARE(r->d().result(), int(QDialog::Rejected));
-    QVERIFY(r->linkActions.empty());
+    QCOMPARE(r->actionsCleared, 1);
+    QCOMPARE(r->linkList.count(), 0);  // nothing rebuilt
     QCOMPARE(r->d().pattern().linkSet("a"), std::vector<std::string>{"FREE"});
   }
 
@@ -321,7 +331,6 @@ class PortDlgTest : public QObject {
     r->d().PrepareLinkSets();
     r->choose(0);
     QCOMPARE(r->d().boxText(2), QString("TCH"));
-    r->linkActions = {"something"};
     Boxes boxes;
     answerBoxes(boxes, QMessageBox::Yes);
     r->d().DelBtnClick();
@@ -329,7 +338,7 @@ class PortDlgTest : public QObject {
     for (int n = 1; n <= kChannelCount; ++n) QCOMPARE(r->d().boxText(n), QString());
     QCOMPARE(r->linkListTexts(), (QStringList{"b", "組み合わせの設定"}));
     QCOMPARE(r->linkList.currentIndex(), 1);
-    QVERIFY(r->linkActions.empty());
+    QCOMPARE(r->actionsCleared, 2);  // on opening and on deleting
   }
 
   void typedExistingNameIsListedTwice() {

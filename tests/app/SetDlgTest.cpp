@@ -224,17 +224,20 @@ class SetDlgTest : public QObject {
     QCOMPARE(r.checked(), static_cast<QRadioButton*>(nullptr));
   }
 
-  void mixingLabelsTakeThePositionEditorsLook() {
+  void mixingLabelsTakeThePositionEditorsLabels() {
     Rig r;
     r.dialog.openItem(r.item);
     QCOMPARE(r.dialog.MixLabel[4]->text(), QString("CH5"));
-    r.dialog.channelLook = [](int n) {
-      return ChannelLook{QString("Arm%1").arg(n), QFont(), QColor(Qt::white), QColor(Qt::red)};
+    r.dialog.channelLabels = [] {
+      ChannelLabels labels;
+      labels[4] = {"Arm", 0x0000FF, 0xFFFFFF};  // red behind white text
+      return labels;
     };
     r.dialog.openItem(r.item);
-    QCOMPARE(r.dialog.MixLabel[4]->text(), QString("Arm5"));
+    QCOMPARE(r.dialog.MixLabel[4]->text(), QString("Arm"));
     QCOMPARE(r.dialog.MixLabel[4]->palette().color(QPalette::WindowText), QColor(Qt::white));
     QCOMPARE(r.dialog.MixLabel[4]->palette().color(QPalette::Window), QColor(Qt::red));
+    QCOMPARE(r.dialog.MixLabel[5]->text(), QString("CH6"));  // no name: the channel's number
   }
 
   void anItemThatWentAwayIsNotWritten() {

@@ -60,6 +60,8 @@ TEST_F(PoseEditorTest, OpeningShowsTheItemAndSendsItUnderSync) {
   item().PrmWords[1] = 0x8090;
   item().PrmWords[2] = 20000;
   editor_.open(item_);
+  EXPECT_EQ(vb().handshakeCount(), 0u);  // nothing goes out before the window shows
+  EXPECT_TRUE(editor_.sendOpenedPose());
   EXPECT_EQ(editor_.speedBar(), 50);
   EXPECT_EQ(editor_.channel(0).mode, kModeDigital);
   EXPECT_EQ(editor_.channel(1).mode, kModeSpeed);
@@ -75,6 +77,7 @@ TEST_F(PoseEditorTest, AnAllZeroItemTakesTheRobotsPoseFirst) {
   setBoardPose(77, 16000);
   item().PrmWords.fill(0);
   editor_.open(item_);
+  EXPECT_TRUE(editor_.sendOpenedPose());
   EXPECT_EQ(item().PrmByte, 50);  // the speed stays the item's own
   for (int ch = 0; ch < kChannelCount; ++ch) EXPECT_EQ(item().PrmWords[ch], 16000);
   EXPECT_EQ(editor_.channel(5).mode, kModeServo);
@@ -87,6 +90,7 @@ TEST_F(PoseEditorTest, WithoutSyncNothingGoesToTheRobot) {
   const std::uint64_t before = vb().handshakeCount();
   item().PrmWords.fill(0);
   editor_.open(item_);
+  EXPECT_TRUE(editor_.sendOpenedPose());
   EXPECT_TRUE(editor_.movePositionBar(3, 16500));
   EXPECT_EQ(vb().handshakeCount(), before);
   EXPECT_EQ(item().PrmWords[3], 16500);
@@ -136,6 +140,7 @@ TEST_F(PoseEditorTest, ASpeedOfZeroOpensAsOneWhateverWasOpenBefore) {
 TEST_F(PoseEditorTest, FreeRadioShowsWhereTheServoIs) {
   item().PrmWords[4] = kWordSet1;  // a setting: the servo is not driven
   editor_.open(item_);
+  ASSERT_TRUE(editor_.sendOpenedPose());
   vb().live().servo[4] = 16500;
   editor_.releaseRadio(4, Radio::kFree);
   EXPECT_EQ(item().PrmWords[4], kWordFree);
