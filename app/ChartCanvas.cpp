@@ -35,14 +35,6 @@ constexpr int kMaxFaceSide = 2048;
 // How far the start flag reaches outside its item's box.
 constexpr int kFlagReach = 13;
 
-QColor toQColor(std::uint32_t rgb) {
-  return QColor(redOf(rgb), greenOf(rgb), blueOf(rgb));
-}
-
-std::uint32_t fromQColor(const QColor& c) {
-  return rgbColor(c.red(), c.green(), c.blue());
-}
-
 QPoint toQPoint(ChartPoint p) {
   return QPoint(p.x, p.y);
 }
@@ -191,26 +183,6 @@ void drawArrow(QPainter& p, const std::array<ChartPoint, 3>& corners, std::uint3
 }
 
 }  // namespace
-
-std::uint32_t paletteSystemColor(std::uint32_t reference) {
-  const QPalette palette = QApplication::palette();
-  switch (reference & ~kSystemColorFlag) {
-    case 5:  // window: the background of content areas
-      return fromQColor(palette.color(QPalette::Base));
-    case 8:  // window text
-      return fromQColor(palette.color(QPalette::Text));
-    case 13:
-      return fromQColor(palette.color(QPalette::Highlight));
-    case 14:
-      return fromQColor(palette.color(QPalette::HighlightedText));
-    case 15:  // button face
-      return fromQColor(palette.color(QPalette::Button));
-    case 18:  // button text
-      return fromQColor(palette.color(QPalette::ButtonText));
-    default:
-      return fromQColor(palette.color(QPalette::Window));
-  }
-}
 
 QByteArray encodeMotionRow(int slot, const QString& caption) {
   return QByteArray::number(slot) + '\t' + caption.toUtf8();

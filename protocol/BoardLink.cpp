@@ -348,8 +348,11 @@ void BoardLink::refuse(std::uint8_t code) {
 }
 
 void BoardLink::runNoReply(Bytes packet) {
+  BusyGuard busy(*this);
+  AppendChecksum(packet);
   Bytes reply;
-  run(std::move(packet), 0, reply);
+  Exchange(packet, 0, reply);
+  noReplySent_ = packet.empty();  // the exchange empties the packet once it went out
 }
 
 bool BoardLink::CmdReadChannelName(int channel, Bytes& reply) {

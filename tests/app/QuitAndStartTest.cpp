@@ -26,11 +26,11 @@
 #include "app/BoardActions.h"
 #include "app/ChartCanvas.h"
 #include "app/Main_u.h"
-#include "ui/MessageDialog_u.h"
 #include "app/SingleInstance.h"
 #include "app/TableDlg_u.h"
 #include "app/WindowFit.h"
 #include "common/IniFile.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 
