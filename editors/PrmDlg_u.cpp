@@ -523,6 +523,10 @@ void TPrmDlg::LoadLinkSet(int index) {
   editor_.setLinkActions(patterns_.linkSet(LinkList->itemText(index).toStdString()));
 }
 
+void TPrmDlg::chooseLinkSetsEntry() {
+  LinkList->setCurrentIndex(LinkList->count() - 1);
+}
+
 bool TPrmDlg::applyChannelNames(std::span<const std::string> entries) {
   const bool sent = editor_.renameChannels(entries);
   showNames();
