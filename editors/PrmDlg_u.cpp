@@ -220,8 +220,8 @@ void TPrmDlg::buildLowerPanels() {
 
   QFrame* tools = makePanel(kToolPanelNo);
   int left = kInner;
-  auto button = [this, tools, &left](const char* name, const QString& glyph, const char* hint,
-                                     int width) {
+  auto button = [tools, &left](const char* name, const QString& glyph, const char* hint,
+                               int width) {
     auto* b = new QToolButton(tools);
     b->setObjectName(QString::fromLatin1(name));
     b->setText(glyph);
