@@ -218,8 +218,8 @@ void TPrmDlg::buildLowerPanels() {
 
   QFrame* tools = makePanel(kToolPanelNo);
   int left = kInner;
-  auto button = [this, tools, &left](const char* name, const QString& glyph, const char* hint,
-                                     int width) {
+  auto button = [tools, &left](const char* name, const QString& glyph, const char* hint,
+                               int width) {
     auto* b = new QToolButton(tools);
     b->setObjectName(QString::fromLatin1(name));
     b->setText(glyph);
@@ -519,6 +519,10 @@ void TPrmDlg::rebuildLinkList() {
 void TPrmDlg::LoadLinkSet(int index) {
   if (index < 0 || index >= LinkList->count() - 1) return;
   editor_.setLinkActions(patterns_.linkSet(LinkList->itemText(index).toStdString()));
+}
+
+void TPrmDlg::chooseLinkSetsEntry() {
+  LinkList->setCurrentIndex(LinkList->count() - 1);
 }
 
 bool TPrmDlg::applyChannelNames(std::span<const std::string> entries) {

@@ -104,6 +104,8 @@ class TPrmDlg : public QDialog {
   void rebuildLinkList();
   // Loads the link actions of the set at index of the link list (-1 does nothing).
   void LoadLinkSet(int index);
+  // Chooses the link list's last entry, "組み合わせの設定" (after a link set was saved).
+  void chooseLinkSetsEntry();
 
   // The saved desktop as the window is now, and applying one.
   DesktopSettings desktop() const;

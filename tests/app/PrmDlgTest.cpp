@@ -436,6 +436,10 @@ class PrmDlgTest : public QObject {
     w.openItem(item);
     QCOMPARE(w.LinkList->currentIndex(), -1);
     QVERIFY(!w.editor().linkChosen());
+    // After a set was saved the last entry is chosen.
+    w.chooseLinkSetsEntry();
+    QCOMPARE(w.LinkList->currentIndex(), 2);
+    QVERIFY(w.editor().linkChosen());
     // The file is written back at the end with whatever was changed meanwhile.
     w.patternFile().writeLinkSet("run", {"FREE"});
   }
