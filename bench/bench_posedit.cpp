@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 
-#define PVRJ_BOARD_EXE PVRJ_BINARY_DIR "/board/pvrj-board"
 #include "editors/PrmDlg_u.h"
 #include "editors/core/PoseBoard.h"
 #include "protocol/BoardLink.h"
