@@ -14,8 +14,9 @@ constexpr int kServoDriftStep = 40;     // largest move of a free servo per drif
 constexpr int kServoDriftRange = 4000;  // how far from the centre a hand would pose it
 constexpr int kMaxDriftSteps = 64;      // a long quiet spell is not replayed step by step
 constexpr std::uint8_t kGarbageSeed = 0x5A;
-constexpr int kMax7Bit = 0x7F;     // receiver readings stay below a lead byte
-constexpr int kMax14Bit = 0x3FFF;  // what a 7-bit pair can carry
+constexpr std::uint8_t kCorruptionBits = 0x01;  // a stored byte off by its lowest bit
+constexpr int kMax7Bit = 0x7F;                  // receiver readings stay below a lead byte
+constexpr int kMax14Bit = 0x3FFF;               // what a 7-bit pair can carry
 
 // Channel-word classes the player acts on.
 constexpr std::uint16_t kWordJump = 0x8107;
@@ -111,6 +112,10 @@ std::optional<Fault> parseFault(const std::string& text) {
     f.delay = static_cast<Micros>(n) * 1000;
   } else if (kind == "hangup" && !hasArg) {
     f.kind = Fault::Kind::kHangUp;
+  } else if (kind == "corrupt" && !hasArg) {
+    f = Fault::corruptStore();
+  } else if (kind == "corrupt" && parseNumber(arg, n) && n < static_cast<long long>(kRecordSize)) {
+    f = Fault::corruptStore(static_cast<std::size_t>(n));
   } else {
     return std::nullopt;
   }
@@ -266,7 +271,12 @@ void VirtualBoard::processByte(std::uint8_t byte, Micros t) {
     const std::uint64_t index = handshakes_++;
     currentFault_.reset();
     if (auto it = faults_.find(index); it != faults_.end()) {
-      currentFault_ = it->second;
+      // A corrupting fault waits for the store it spoils; this exchange itself goes well.
+      if (it->second.kind == Fault::Kind::kCorruptStore) {
+        corruptByte_ = it->second.count;
+      } else {
+        currentFault_ = it->second;
+      }
       faults_.erase(it);
     }
     dropUnstartedReports(t);
@@ -337,6 +347,7 @@ void VirtualBoard::executeRequest(Micros t) {
         break;
       case Fault::Kind::kNoHandshake:
       case Fault::Kind::kHangUp:
+      case Fault::Kind::kCorruptStore:
         break;
     }
   }
@@ -503,6 +514,10 @@ VirtualBoard::Outcome VirtualBoard::handle(const CommandInfo& info,
     case kWriteScenarioStep:
       if (p[2] >= kScenarioCount || p[3] >= kScenarioStepCount) return Outcome::kRefused;
       memory_.scenarios[p[2]][p[3]] = p[4];
+      if (corruptByte_) {
+        memory_.scenarios[p[2]][p[3]] ^= kCorruptionBits;
+        corruptByte_.reset();
+      }
       memoryChanged_ = true;
       return Outcome::kDone;
     case kReadTrims:
@@ -531,6 +546,10 @@ VirtualBoard::Outcome VirtualBoard::handle(const CommandInfo& info,
       if (!stored) updateServos(t);
       copyIn(*record, p, 4);
       if (stored) {
+        if (corruptByte_) {
+          (*record)[*corruptByte_ % kRecordSize] ^= kCorruptionBits;
+          corruptByte_.reset();
+        }
         memoryChanged_ = true;
       } else {
         updateServos(t);

@@ -48,6 +48,8 @@ struct Fault {
     kGarbage,        // `bytes` are sent instead of the reply (a reply-sized pattern when empty)
     kDelay,          // the reply leaves `delay` later
     kHangUp,         // the board falls silent for good; servers close the device
+    kCorruptStore,   // from this exchange on, the next stored record or scenario step written is
+                     // acknowledged but kept with byte `count` changed (a step has one byte)
   };
   Kind kind = Kind::kNoHandshake;
   std::size_t count = 0;
@@ -72,6 +74,13 @@ struct Fault {
     return f;
   }
   static Fault hangUp() { return make(Kind::kHangUp); }
+  // By default the last byte of a record: CH24's low byte.
+  static Fault corruptStore(std::size_t byte = kCorruptedRecordByte) {
+    Fault f = make(Kind::kCorruptStore);
+    f.count = byte;
+    return f;
+  }
+  static constexpr std::size_t kCorruptedRecordByte = 48;
 
  private:
   static Fault make(Kind k) {
@@ -81,7 +90,8 @@ struct Fault {
   }
 };
 
-// Parses "noanswer", "short:K", "checksum", "garbage[:HEX]", "delay:MS", "hangup".
+// Parses "noanswer", "short:K", "checksum", "garbage[:HEX]", "delay:MS", "hangup",
+// "corrupt[:BYTE]" (BYTE 0 to 48 of the record).
 std::optional<Fault> parseFault(const std::string& text);
 
 // What the board is doing besides answering requests.
@@ -130,6 +140,8 @@ class VirtualBoard {
   void injectFault(const Fault& fault, int attempts = 1);
   void injectFaultAt(std::uint64_t index, const Fault& fault);
   bool hungUp() const { return hungUp_; }
+  // A corrupting fault is waiting for the next stored record or step.
+  bool corruptionArmed() const { return corruptByte_.has_value(); }
   std::uint64_t handshakeCount() const { return handshakes_; }
   std::uint64_t requestCount() const { return requests_; }
   std::uint64_t badChecksumCount() const { return badChecksums_; }
@@ -203,6 +215,7 @@ class VirtualBoard {
   std::uint64_t requests_ = 0;
   std::uint64_t badChecksums_ = 0;
   bool hungUp_ = false;
+  std::optional<std::size_t> corruptByte_;  // armed kCorruptStore: the record byte to change
 
   Micros now_ = 0;
   Micros nextReceiverReport_ = 0;

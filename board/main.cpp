@@ -38,7 +38,9 @@ void usage(std::FILE* to) {
       "  --state FILE    keep the board's memory in FILE between runs\n"
       "  --pace          pass bytes at the line rate of 115200 bit/s\n"
       "  --fault E:KIND  misbehave at exchange E (1 = first handshake); KIND is noanswer,\n"
-      "                  short:K, checksum, garbage[:HEX], delay:MS or hangup\n"
+      "                  short:K, checksum, garbage[:HEX], delay:MS, hangup, or corrupt[:B]\n"
+      "                  (the next stored record or step from E on is kept with its byte B,\n"
+      "                  by default the record's last, off by one bit)\n"
       "SIGHUP switches the board off and on (its memory stays), which enters or leaves the\n"
       "servo-bus mode. SIGINT or SIGTERM ends it: the link is removed, the state saved.\n",
       to);

@@ -316,7 +316,37 @@ TEST_F(BoardBehaviourTest, FaultHangUpClosesThePort) {
   EXPECT_EQ(port.Read(&b, 1), 0u);
 }
 
+TEST_F(BoardBehaviourTest, FaultCorruptStoreSpoilsTheNextStoredRecordOrStepOnly) {
+  board.injectFault(Fault::corruptStore());
+  // Armed by an exchange that stores nothing, which itself goes well.
+  EXPECT_EQ(dataOf(exchange(port, {0xF1, 0x00}, 3), 2).size(), 2u);
+  EXPECT_TRUE(board.corruptionArmed());
+  Bytes write{0xFD, 0x03, 2, 1};
+  const Record sent = uniformRecord(100, 0x4000);
+  write.insert(write.end(), sent.begin(), sent.end());
+  EXPECT_TRUE(acked(exchange(port, write, 1)));  // acknowledged all the same
+  Record spoiled = sent;
+  spoiled[48] ^= 0x01;
+  EXPECT_EQ(board.memory().records[2 * kRecordsPerSlot + 1], spoiled);
+  EXPECT_FALSE(board.corruptionArmed());
+  EXPECT_TRUE(acked(exchange(port, write, 1)));  // the next store is kept as sent
+  EXPECT_EQ(board.memory().records[2 * kRecordsPerSlot + 1], sent);
+
+  // A live pose is no stored record: the corruption waits for the step.
+  board.injectFault(Fault::corruptStore(3));
+  Bytes live{0xFD, 0x01, 0, 0};
+  live.insert(live.end(), sent.begin(), sent.end());
+  EXPECT_TRUE(acked(exchange(port, live, 1)));
+  EXPECT_EQ(board.live().pose, sent);
+  EXPECT_TRUE(acked(exchange(port, {0xF8, 0x01, 1, 4, 7}, 1)));
+  EXPECT_EQ(board.memory().scenarios[1][4], 6);
+}
+
 TEST_F(BoardBehaviourTest, FaultsParseFromText) {
+  EXPECT_EQ(parseFault("corrupt")->kind, Fault::Kind::kCorruptStore);
+  EXPECT_EQ(parseFault("corrupt")->count, 48u);
+  EXPECT_EQ(parseFault("corrupt:1")->count, 1u);
+  EXPECT_FALSE(parseFault("corrupt:49"));
   EXPECT_EQ(parseFault("short:10")->count, 10u);
   EXPECT_EQ(parseFault("delay:5")->delay, 5000);
   EXPECT_EQ(parseFault("garbage:0aFF")->bytes, (Bytes{0x0A, 0xFF}));
