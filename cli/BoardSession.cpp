@@ -4,6 +4,10 @@
 #include <cctype>
 #include <cstdio>
 
+#include "common/Settings.h"
+#include "common/SettingsFolder.h"
+#include "compiler/Safekeeping.h"
+
 namespace pvrj::cli {
 namespace {
 
@@ -61,6 +65,14 @@ int BoardSession::open() {
 int BoardSession::failed(const std::string& action) {
   std::fprintf(stderr, "%s\n", link_->failureStatus(action).c_str());
   return kExitNoBoard;
+}
+
+WriteSafety writeSafety() {
+  const SafetySettings settings = readSafetySettings(settingsFilePath(kSettingsFileName));
+  WriteSafety safety;
+  safety.verify = settings.verifyWrites;
+  if (settings.keepOverwritten) safety.keepFolder = overwrittenFolder();
+  return safety;
 }
 
 int parseSlot(const std::string& text) {

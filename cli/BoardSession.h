@@ -6,6 +6,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/ConsoleUserInterface.h"
+#include "compiler/Transfer.h"
 #include "protocol/BoardLink.h"
 #include "protocol/CommXOpener.h"
 #include "serial/CommX.h"
@@ -40,6 +41,9 @@ class BoardSession {
   TCommX comm_;
   std::unique_ptr<BoardLink> link_;
 };
+
+// How writes check and keep, as "PVR3J.ini" in the settings folder says (on when it says nothing).
+WriteSafety writeSafety();
 
 // "M1".."M80" are table numbers 0 to 79, "S1".."S5" 80 to 84; -1 for anything else.
 int parseSlot(const std::string& text);

@@ -32,9 +32,12 @@ struct TransferSession {
       table.ShowTableEntry(e, n, false);
     };
   }
+  // The writes check and keep as the settings file says, like the editor's.
   TransferContext context(Chart& chart, CompilerState& state) {
-    return TransferContext{board.link(), board.ui(), chart,   state,  table,
-                           nullptr,      nullptr,    nullptr, nullptr};
+    TransferContext c{board.link(), board.ui(), chart,   state,  table,
+                      nullptr,      nullptr,    nullptr, nullptr};
+    c.safety = writeSafety();
+    return c;
   }
   BoardSession board;
   MotionTable table;
@@ -66,6 +69,8 @@ std::optional<std::string> unwritableTarget(const std::string& path) {
   return std::nullopt;
 }
 
+constexpr std::string_view kNoVerifyOption = "--no-verify";
+
 int usage(const char* line) {
   std::fprintf(stderr, "usage: pvrj-cli --port PORT %s\n", line);
   return kExitUsage;
@@ -90,8 +95,16 @@ int runTable(const CliOptions& options, const std::vector<std::string>& args) {
   return kExitOk;
 }
 
-int runWrite(const CliOptions& options, const std::vector<std::string>& args) {
-  if (args.size() != 2) return usage("write FILE SLOT");
+int runWrite(const CliOptions& options, const std::vector<std::string>& given) {
+  std::vector<std::string> args;
+  bool verify = true;
+  for (const std::string& a : given) {
+    if (a == kNoVerifyOption)
+      verify = false;
+    else
+      args.push_back(a);
+  }
+  if (args.size() != 2) return usage("write [--no-verify] FILE SLOT");
   std::optional<int> slot = slotArgument(args[1]);
   if (!slot) return kExitUsage;
   TransferSession session(options);
@@ -115,6 +128,7 @@ int runWrite(const CliOptions& options, const std::vector<std::string>& args) {
   if (int rc = session.board.open(); rc != kExitOk) return rc;
   CompilerState state;
   TransferContext context = session.context(chart, state);
+  context.safety.verify = context.safety.verify && verify;
   int target = scenario ? *slot - kFirstScenarioSlot : *slot;
   return writeChartToSlot(context, target) ? kExitOk : kExitFailed;
 }
@@ -161,7 +175,11 @@ const bool kRegistered =
     registerCommand(
         {"table", "table              list the board's 85 motion table entries", runTable}) &&
     registerCommand({"write",
-                     "write FILE SLOT    compile a chart file and write it into M1..M80 or S1..S5",
+                     "write [--no-verify] FILE SLOT\n"
+                     "                     compile a chart file and write it into M1..M80 or "
+                     "S1..S5;\n"
+                     "                     what is written is read back and compared unless "
+                     "--no-verify",
                      runWrite}) &&
     registerCommand({"read",
                      "read SLOT OUT      read a motion or scenario back into the chart file OUT",

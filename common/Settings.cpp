@@ -51,3 +51,36 @@ bool writeMainSettings(const std::string& path, const MainSettings& settings) {
 }
 
 }  // namespace pvrj
+
+namespace pvrj {
+namespace {
+
+constexpr const char* kVerifyWritesKey = "VerifyWrites";
+constexpr const char* kKeepOverwrittenKey = "KeepOverwritten";
+
+}  // namespace
+
+SafetySettings readSafetySettings(const std::string& path) {
+  SafetySettings s;
+  Result<IniFile> ini = IniFile::load(path);
+  if (!ini) return s;
+  s.verifyWrites = ini->readBool(kSettingsSection, kVerifyWritesKey, s.verifyWrites);
+  s.keepOverwritten = ini->readBool(kSettingsSection, kKeepOverwrittenKey, s.keepOverwritten);
+  return s;
+}
+
+bool writeSafetySettings(const std::string& path, const SafetySettings& settings) {
+  IniFile ini;
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec)) {
+    Result<IniFile> old = IniFile::load(path);
+    if (!old) return false;  // its other keys would be lost
+    ini = std::move(old.value());
+  }
+  if (!probeWritable(path)) return false;
+  ini.writeInteger(kSettingsSection, kVerifyWritesKey, settings.verifyWrites ? 1 : 0);
+  ini.writeInteger(kSettingsSection, kKeepOverwrittenKey, settings.keepOverwritten ? 1 : 0);
+  return static_cast<bool>(ini.save(path));
+}
+
+}  // namespace pvrj

@@ -32,3 +32,21 @@ MainSettings readMainSettings(const std::string& path);
 bool writeMainSettings(const std::string& path, const MainSettings& settings);
 
 }  // namespace pvrj
+
+namespace pvrj {
+
+// The keys of the board writes' safety in the same section: "VerifyWrites" (written records and
+// steps are read back and compared) and "KeepOverwritten" (what a write replaces is saved first).
+// Both are on unless the file says 0.
+struct SafetySettings {
+  bool verifyWrites = true;
+  bool keepOverwritten = true;
+  friend bool operator==(const SafetySettings&, const SafetySettings&) = default;
+};
+
+// A missing or unreadable file, or a missing key, gives the default.
+SafetySettings readSafetySettings(const std::string& path);
+// Writes the two keys, keeping everything else; false as for writeMainSettings.
+bool writeSafetySettings(const std::string& path, const SafetySettings& settings);
+
+}  // namespace pvrj

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 
+#include "compiler/CheckedWrite.h"
+#include "compiler/Safekeeping.h"
+
 namespace pvrj {
 namespace {
 
@@ -134,7 +137,139 @@ std::optional<std::string> boardEntryName(BoardLink& link, int slot) {
   return TableEntry::from(reply).name;
 }
 
+// Width of a name in a kept scenario chart, where no window measures it.
+constexpr int kKeptNameCharWidth = 7;
+
+// What a slot held when a write found it occupied.
+struct OccupiedSlot {
+  int number;
+  TableEntry entry;
+};
+
+void setKeptHeader(Chart& chart, const TableEntry& entry) {
+  chart.Name = entry.name;
+  chart.Port = entry.mask;
+  chart.Ctrl = entry.control;
+}
+
+// Reads what the slot holds back into a chart and saves it in the keeping folder.
+bool keepSlot(TransferContext& c, const OccupiedSlot& slot) {
+  Chart kept;
+  const int count = slot.entry.count;
+  if (slot.number < kFirstScenarioSlot) {
+    std::vector<MotionRecord> records;
+    for (int i = 0; i < count; ++i) {
+      Bytes reply;
+      if (!c.link.CmdReadPositionRecord(StoredCopy, slot.number, i, reply) ||
+          reply.size() < kPositionRecordLength) {
+        report(c, 0, 0);
+        return linkFailed(c, kActionKeep);
+      }
+      MotionRecord record{};
+      std::copy_n(reply.begin(), kPositionRecordLength, record.begin());
+      records.push_back(record);
+      report(c, i + 1, count);
+    }
+    rebuildMotionChart(kept, records);
+  } else {
+    std::vector<std::uint8_t> steps;
+    for (int i = 0; i < count; ++i) {
+      Bytes reply;
+      if (!c.link.CmdReadScenarioStep(slot.number - kFirstScenarioSlot, i, reply) ||
+          reply.empty()) {
+        report(c, 0, 0);
+        return linkFailed(c, kActionKeep);
+      }
+      steps.push_back(reply[0]);
+      report(c, i + 1, count);
+    }
+    rebuildScenarioChart(
+        kept, steps, [&c](int m) { return boardEntryName(c.link, m); },
+        [](const std::string& text) { return static_cast<int>(text.size()) * kKeptNameCharWidth; });
+  }
+  report(c, 0, 0);
+  setKeptHeader(kept, slot.entry);
+  Result<std::string> path = keepChart(c.safety.keepFolder, kept, slot.number, c.link.clock());
+  if (!path) {
+    c.ui.ShowMessageBox(kMsgError, kBtnOk, keepFailedMessage(slot.number, path.message()));
+    return false;
+  }
+  c.ui.showStatus(kStatusKeptBefore + slotCaption(slot.number) + kStatusKeptAfter + path.value());
+  return true;
+}
+
+// Reads the entries of the table numbers a write is about to fill. Those that hold data are kept
+// (when a folder is set) and then blanked, all before the first record or step goes out.
+// occupied receives what they held.
+bool clearOccupiedSlots(TransferContext& c, const std::vector<int>& numbers,
+                        std::vector<OccupiedSlot>& occupied) {
+  occupied.clear();
+  for (int number : numbers) {
+    Bytes reply;
+    if (!c.link.CmdReadTableEntry(number, reply)) return linkFailed(c, kActionWrite);
+    TableEntry entry = TableEntry::from(reply);
+    if (entry.count > 0) occupied.push_back({number, std::move(entry)});
+  }
+  if (!c.safety.keepFolder.empty()) {
+    for (const OccupiedSlot& slot : occupied)
+      if (!keepSlot(c, slot)) return false;
+  }
+  const TableEntryData blank = TableEntry::blank().encode();
+  for (const OccupiedSlot& slot : occupied) {
+    if (!c.link.CmdWriteTableEntry(slot.number, blank)) return linkFailed(c, kActionWrite);
+    if (c.link.onTableEntryChanged) c.link.onTableEntryChanged(slot.number, blank);
+  }
+  return true;
+}
+
+// The check after a motion's records: each read back from the stored copy and compared.
+bool verifyMotion(TransferContext& c, int slot) {
+  const std::vector<MotionRecord>& records = c.state.records;
+  const int total = static_cast<int>(records.size());
+  RecordDifference difference;
+  const CheckOutcome outcome = checkRecords(
+      c.link, slot, records,
+      [&c, total](int i) {
+        c.ui.showStatus(std::to_string(i + 1) + kStatusRecordVerified);
+        report(c, i + 1, total);
+      },
+      difference);
+  report(c, 0, 0);
+  if (outcome == CheckOutcome::kLinkFailed) return linkFailed(c, kActionVerify);
+  if (outcome == CheckOutcome::kDifferent) {
+    c.ui.showStatus(std::string(kActionWrite) + "失敗: " + recordDifferenceReason(difference));
+    c.ui.ShowMessageBox(kMsgError, kBtnOk, recordDifferenceMessage(slot, difference));
+    return false;
+  }
+  return true;
+}
+
+bool verifyScenario(TransferContext& c, int scenario, std::span<const std::uint8_t> steps) {
+  const int total = static_cast<int>(steps.size());
+  StepDifference difference;
+  const CheckOutcome outcome = checkSteps(
+      c.link, scenario, steps,
+      [&c, total](int i) {
+        c.ui.showStatus(std::to_string(i + 1) + kStatusRecordVerified);
+        report(c, i + 1, total);
+      },
+      difference);
+  report(c, 0, 0);
+  if (outcome == CheckOutcome::kLinkFailed) return linkFailed(c, kActionVerify);
+  if (outcome == CheckOutcome::kDifferent) {
+    c.ui.showStatus(std::string(kActionWrite) + "失敗: " + stepDifferenceReason(difference));
+    c.ui.ShowMessageBox(kMsgError, kBtnOk, stepDifferenceMessage(scenario, difference));
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+std::string keepFailedMessage(int number, const std::string& why) {
+  return "上書きされる" + slotCaption(number) +
+         "を保存できないので、書き込みを中止しました: " + why;
+}
 
 std::string motionOverflowQuestion(int slot, std::size_t records) {
   std::string names;
@@ -178,6 +313,11 @@ bool writeMotion(TransferContext& c, int slot) {
       c.ui.ShowMessageBox(kMsgQuestion, kBtnYesNo, motionOverflowQuestion(slot, n)) != kIdYes)
     return false;
   int total = static_cast<int>(n);
+  std::vector<int> filled;
+  const int slotsFilled = (total + kRecordsPerSlot - 1) / kRecordsPerSlot;
+  for (int k = 0; k < slotsFilled; ++k) filled.push_back(slot + k);
+  std::vector<OccupiedSlot> occupied;
+  if (!clearOccupiedSlots(c, filled, occupied)) return false;
   for (int i = 0; i < total; ++i) {
     PositionRecord record;
     record.decode(records[static_cast<std::size_t>(i)]);
@@ -189,6 +329,7 @@ bool writeMotion(TransferContext& c, int slot) {
     report(c, i + 1, total);
   }
   report(c, 0, 0);
+  if (c.safety.verify && !verifyMotion(c, slot)) return false;
   // The board keeps 24 mask bits and a 16-bit control value.
   if (!c.link.UpdateTableEntry(slot, total, static_cast<long>(c.chart.Port & kMaskBits),
                                c.chart.Ctrl & kControlBits, Bytes{}, c.chart.Name))
@@ -207,6 +348,9 @@ bool writeScenario(TransferContext& c, int scenario) {
     n = kMaxScenarioSteps;
   }
   int total = static_cast<int>(n);
+  const int number = kFirstScenarioSlot + scenario;
+  std::vector<OccupiedSlot> occupied;
+  if (!clearOccupiedSlots(c, {number}, occupied)) return false;
   for (int i = 0; i < total; ++i) {
     if (!c.link.CmdWriteScenarioStep(scenario, i, c.state.scenarioSteps[static_cast<size_t>(i)])) {
       report(c, 0, 0);
@@ -216,8 +360,20 @@ bool writeScenario(TransferContext& c, int scenario) {
     report(c, i + 1, total);
   }
   report(c, 0, 0);
-  if (!c.link.UpdateTableEntry(kFirstScenarioSlot + scenario, total, kKeep, kKeep, Bytes{},
-                               c.chart.Name))
+  if (c.safety.verify &&
+      !verifyScenario(c, scenario,
+                      std::span<const std::uint8_t>(c.state.scenarioSteps.data(),
+                                                    static_cast<std::size_t>(total))))
+    return false;
+  // The mask and control value of a scenario stay the board's; the blanked entry no longer holds
+  // them, so they come from what it held.
+  long mask = kKeep;
+  int control = kKeep;
+  if (!occupied.empty()) {
+    mask = static_cast<long>(occupied.front().entry.mask);
+    control = occupied.front().entry.control;
+  }
+  if (!c.link.UpdateTableEntry(number, total, mask, control, Bytes{}, c.chart.Name))
     return linkFailed(c, kActionWrite);
   return true;
 }

@@ -40,6 +40,10 @@ inline constexpr const char* kDeleteQuestion = "しつこいようですが、�
 inline constexpr const char* kStatusStopped = "停止しました";
 inline constexpr const char* kStatusPaused = "一時停止しました";
 inline constexpr const char* kStatusResumed = "再開しました";
+// The checked write: each record or step read back equal, and the slot's old motion kept.
+inline constexpr const char* kStatusRecordVerified = "個目照合しました";
+inline constexpr const char* kStatusKeptBefore = "上書きする";       // + slot caption
+inline constexpr const char* kStatusKeptAfter = "を保存しました: ";  // + path of the chart file
 
 // The actions a failure status names: action + "失敗: " + which exchange failed and how.
 inline constexpr const char* kActionWrite = "書込";
@@ -51,6 +55,19 @@ inline constexpr const char* kActionPause = "一時停止";
 inline constexpr const char* kActionHome = "ホームポジション";
 inline constexpr const char* kActionSleepOn = "スリープON";
 inline constexpr const char* kActionSleepOff = "スリープOFF";
+inline constexpr const char* kActionVerify = "照合";
+inline constexpr const char* kActionKeep = "上書き前の保存";
+
+// What a write does to keep the board's motions safe; the editor and pvrj-cli fill it from the
+// settings file ("VerifyWrites", "KeepOverwritten").
+struct WriteSafety {
+  // Records and steps are read back from the stored copy and compared before the table entry is
+  // written; a difference stops the write.
+  bool verify = true;
+  // Where the motion or scenario an occupied slot held is saved as a chart file before it is
+  // overwritten (overwrittenFolder()); empty keeps nothing.
+  std::string keepFolder;
+};
 
 // Everything a transfer works on. The callbacks are optional.
 struct TransferContext {
@@ -68,7 +85,11 @@ struct TransferContext {
   std::function<void()> redraw;
   // Pixel width of an item name in the main window's font (scenario read-back).
   TextWidthSource textWidth;
+  WriteSafety safety = {};
 };
+
+// The message when what an occupied slot held cannot be kept: the write stops before it starts.
+std::string keepFailedMessage(int number, const std::string& why);
 
 // The slot chooser's lists and questions.
 std::string motionOverflowQuestion(int slot, std::size_t records);
@@ -90,9 +111,14 @@ bool sleepBoard(BoardLink& link, UserInterface& ui, bool on);
 bool playSlotRequest(BoardLink& link, UserInterface& ui, std::uint32_t slot);
 
 // The pieces, for callers that choose the slot themselves (pvrj-cli).
-// Writes the current image's records into motion slot a; the board must already sleep.
+// Writes the current image's records into motion slot a; the board must already sleep. The
+// entries of the slots the records will fill are read first; an occupied one is kept (when
+// safety.keepFolder is set) and blanked before the first record goes out, so a write that stops
+// halfway leaves an empty slot, never an old entry over part-new records. With safety.verify the
+// records are read back and compared before the entry is written.
 bool writeMotion(TransferContext& context, int slot);
-// Writes the current scenario steps into scenario s (0-4); the board must already sleep.
+// Writes the current scenario steps into scenario s (0-4) the same way; the board must already
+// sleep. An occupied scenario's channel mask and control value stay as they were.
 bool writeScenario(TransferContext& context, int scenario);
 // Compiles (or converts) the chart, puts the board to sleep, writes it into the slot (a motion
 // slot 0-79 for a motion chart, a scenario 0-4 for a scenario chart) and wakes the board.

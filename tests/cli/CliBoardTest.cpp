@@ -29,8 +29,9 @@ Chart onePose() {
 }
 
 // Exchanges of "write CHART M1" for that chart, counted from 1 as pvrj-board's --fault counts:
-// sleep 1-5, the two records 6-7, the table entry read and written 8-9, the wake-up 10-11.
-constexpr int kWriteExchanges = 11;
+// sleep 1-5, the slot's entry 6, the two records 7-8, their check 9-10, the table entry read and
+// written 11-12, the wake-up 13-14.
+constexpr int kWriteExchanges = 14;
 // Then "read M1": sleep 12-16, the entry 17, the records 18-19, the wake-up's option read 20.
 constexpr int kReadWakeUp = kWriteExchanges + 9;
 
@@ -58,13 +59,13 @@ TEST_F(CliBoardTest, EveryFailingBoardCommandSaysWhy) {
   const std::string silent = "ボードがハンドシェイクに応答しません";
   const Case cases[] = {
       {"1:noanswer", {"write", in, "M1"}, "書込失敗: CmdReadOptions: " + silent},
-      {"6:garbage:15",
+      {"7:garbage:15",
        {"write", in, "M1"},
        "書込失敗: CmdWritePositionRecord: 確認応答06の代わりに15が返りました"},
-      {"8:checksum",
+      {"11:checksum",
        {"write", in, "M1"},
        "書込失敗: CmdReadTableEntry: 応答のチェックサムが合いません"},
-      {"10:noanswer", {"write", in, "M1"}, "スリープOFF失敗: CmdReadOptions: " + silent},
+      {"13:noanswer", {"write", in, "M1"}, "スリープOFF失敗: CmdReadOptions: " + silent},
       {"6:checksum",
        {"read", "M1", out},
        "読込失敗: CmdReadTableEntry: 応答のチェックサムが合いません"},

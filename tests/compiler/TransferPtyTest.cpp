@@ -150,8 +150,8 @@ TEST_F(TransferPtyTest, EmptySlotLeavesTheChartAndWakesTheBoard) {
 }
 
 TEST_F(TransferPtyTest, RecordWriteFailingHalfwayLeavesTheBoardAsleep) {
-  // Exchanges 1-5 put the board to sleep; the 11th record is exchange 16.
-  startBoard({"--fault", "16:noanswer"});
+  // Exchanges 1-5 put the board to sleep, 6 reads the slot's entry; the 11th record is 17.
+  startBoard({"--fault", "17:noanswer"});
   if (IsSkipped() || HasFatalFailure()) return;
   chart_ = poseChain(20);
   EXPECT_FALSE(writeChartToSlot(context_, 3));

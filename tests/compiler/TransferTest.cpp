@@ -412,7 +412,8 @@ TEST_F(TransferTest, EveryButtonThatCannotReachTheBoardSaysSo) {
 
 TEST_F(TransferTest, WriteFailingAtItsFirstRecordSaysWhichExchange) {
   chart = poseChain(2);
-  vb().injectFaultAt(5, noAnswer());  // going to sleep takes exchanges 0 to 4
+  // Going to sleep takes exchanges 0 to 4, reading the slot's entry 5.
+  vb().injectFaultAt(6, noAnswer());
   EXPECT_FALSE(writeChartToSlot(context, 1));
   EXPECT_TRUE(sawStatus("スリープON"));
   EXPECT_EQ(ui.statuses.back(),
