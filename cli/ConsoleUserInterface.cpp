@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <ctime>
 
 #include "common/CommaText.h"
@@ -10,6 +12,8 @@
 
 namespace pvrj::cli {
 namespace {
+
+constexpr int kProgressWidth = 30;  // characters of the bar
 
 struct ButtonSet {
   int yes;  // the answer of --yes
@@ -90,7 +94,46 @@ std::string ConsoleUserInterface::readLine() {
   return line;
 }
 
+bool ConsoleUserInterface::outputIsTerminal() const {
+  return out_ != nullptr && ::isatty(::fileno(out_)) == 1;
+}
+
+std::string ConsoleUserInterface::progressLine(const std::string& label, int done, int total) {
+  const int shown = std::clamp(done, 0, total);
+  const int filled = total > 0 ? shown * kProgressWidth / total : 0;
+  char numbers[64];
+  std::snprintf(numbers, sizeof numbers, " %d/%d [", shown, total);
+  std::string line = label + numbers;
+  line.append(static_cast<std::size_t>(filled), '#');
+  line.append(static_cast<std::size_t>(kProgressWidth - filled), '.');
+  std::snprintf(numbers, sizeof numbers, "] %3d%%", total > 0 ? shown * 100 / total : 0);
+  return line + numbers;
+}
+
+void ConsoleUserInterface::showProgress(const std::string& label, int done, int total) {
+  if (!outputIsTerminal()) return;
+  if (total <= 0) {
+    clearProgress();
+    return;
+  }
+  progress_ = progressLine(label, done, total);
+  redrawProgress();
+}
+
+void ConsoleUserInterface::clearProgress() {
+  if (progress_.empty()) return;
+  std::fputs("\r\x1b[K", out_);
+  progress_.clear();
+}
+
+void ConsoleUserInterface::redrawProgress() {
+  if (progress_.empty()) return;
+  std::fprintf(out_, "\r\x1b[K%s", progress_.c_str());
+  std::fflush(out_);
+}
+
 int ConsoleUserInterface::ShowMessageBox(int kind, int buttons, const std::string& text) {
+  clearProgress();
   if (kind == kMsgWarning || kind == kMsgError) ++problems_;
   std::fprintf(out_, "%s: %s\n", messageCaption(kind), text.c_str());
   ButtonSet set = buttonSet(buttons);
@@ -139,18 +182,27 @@ bool ConsoleUserInterface::NumberPrompt(Prompt& prompt) {
 }
 
 void ConsoleUserInterface::showStatus(const std::string& message) {
+  // The bar goes below the new line and is drawn again by the next step.
+  const std::string bar = progress_;
+  clearProgress();
   std::time_t now = std::time(nullptr);
   std::tm local{};
   ::localtime_r(&now, &local);
   char stamp[16];
   std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
   std::fprintf(out_, "%s> %s\n", stamp, message.c_str());
+  progress_ = bar;
+  redrawProgress();
 }
 
 void ConsoleUserInterface::setBusy(bool) {}
 
 void ConsoleUserInterface::setBoardState(const std::string& text) {
+  const std::string bar = progress_;
+  clearProgress();
   std::fprintf(out_, "board: %s\n", text.c_str());
+  progress_ = bar;
+  redrawProgress();
 }
 
 }  // namespace pvrj::cli

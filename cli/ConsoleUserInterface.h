@@ -24,8 +24,18 @@ class ConsoleUserInterface : public UserInterface {
   // Number of message boxes of the error or warning kind shown so far.
   int problemsShown() const { return problems_; }
 
+  // A progress bar on one line that redraws itself, shown only when the output is a terminal;
+  // total 0 ends it. Messages and status lines printed meanwhile go above it.
+  void showProgress(const std::string& label, int done, int total);
+  // The bar's text: "label  120/2400 [###.......]   5%".
+  static std::string progressLine(const std::string& label, int done, int total);
+
  private:
   bool interactive() const;
+  bool outputIsTerminal() const;
+  // Takes the progress line away before other output, and puts it back after.
+  void clearProgress();
+  void redrawProgress();
   // Reads one answer line from the terminal; empty on end of input.
   std::string readLine();
 
@@ -33,6 +43,7 @@ class ConsoleUserInterface : public UserInterface {
   std::FILE* out_;
   std::FILE* in_;
   int problems_ = 0;
+  std::string progress_;  // the bar shown now; empty when none
 };
 
 // The caption of a message box kind ("警告", "情報", "確認", "エラー").

@@ -81,7 +81,7 @@ std::string overwrittenFolder() {
 }
 
 std::string keptFileName(const std::tm& when, int slot, const std::string& name) {
-  char stamp[32];
+  char stamp[80];
   std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", when.tm_year + 1900,
                 when.tm_mon + 1, when.tm_mday, when.tm_hour, when.tm_min, when.tm_sec);
   std::string file = std::string(stamp) + "-" + slotCaption(slot);

@@ -152,52 +152,6 @@ void setKeptHeader(Chart& chart, const TableEntry& entry) {
   chart.Ctrl = entry.control;
 }
 
-// Reads what the slot holds back into a chart and saves it in the keeping folder.
-bool keepSlot(TransferContext& c, const OccupiedSlot& slot) {
-  Chart kept;
-  const int count = slot.entry.count;
-  if (slot.number < kFirstScenarioSlot) {
-    std::vector<MotionRecord> records;
-    for (int i = 0; i < count; ++i) {
-      Bytes reply;
-      if (!c.link.CmdReadPositionRecord(StoredCopy, slot.number, i, reply) ||
-          reply.size() < kPositionRecordLength) {
-        report(c, 0, 0);
-        return linkFailed(c, kActionKeep);
-      }
-      MotionRecord record{};
-      std::copy_n(reply.begin(), kPositionRecordLength, record.begin());
-      records.push_back(record);
-      report(c, i + 1, count);
-    }
-    rebuildMotionChart(kept, records);
-  } else {
-    std::vector<std::uint8_t> steps;
-    for (int i = 0; i < count; ++i) {
-      Bytes reply;
-      if (!c.link.CmdReadScenarioStep(slot.number - kFirstScenarioSlot, i, reply) ||
-          reply.empty()) {
-        report(c, 0, 0);
-        return linkFailed(c, kActionKeep);
-      }
-      steps.push_back(reply[0]);
-      report(c, i + 1, count);
-    }
-    rebuildScenarioChart(
-        kept, steps, [&c](int m) { return boardEntryName(c.link, m); },
-        [](const std::string& text) { return static_cast<int>(text.size()) * kKeptNameCharWidth; });
-  }
-  report(c, 0, 0);
-  setKeptHeader(kept, slot.entry);
-  Result<std::string> path = keepChart(c.safety.keepFolder, kept, slot.number, c.link.clock());
-  if (!path) {
-    c.ui.ShowMessageBox(kMsgError, kBtnOk, keepFailedMessage(slot.number, path.message()));
-    return false;
-  }
-  c.ui.showStatus(kStatusKeptBefore + slotCaption(slot.number) + kStatusKeptAfter + path.value());
-  return true;
-}
-
 // Reads the entries of the table numbers a write is about to fill. Those that hold data are kept
 // (when a folder is set) and then blanked, all before the first record or step goes out.
 // occupied receives what they held.
@@ -212,7 +166,8 @@ bool clearOccupiedSlots(TransferContext& c, const std::vector<int>& numbers,
   }
   if (!c.safety.keepFolder.empty()) {
     for (const OccupiedSlot& slot : occupied)
-      if (!keepSlot(c, slot)) return false;
+      if (!keepSlotContents(c.link, c.ui, c.safety.keepFolder, slot.number, slot.entry, c.progress))
+        return false;
   }
   const TableEntryData blank = TableEntry::blank().encode();
   for (const OccupiedSlot& slot : occupied) {
@@ -265,6 +220,54 @@ bool verifyScenario(TransferContext& c, int scenario, std::span<const std::uint8
 }
 
 }  // namespace
+
+bool keepSlotContents(BoardLink& link, UserInterface& ui, const std::string& folder, int number,
+                      const TableEntry& entry, const std::function<void(int, int)>& progress) {
+  auto tell = [&progress](int done, int total) {
+    if (progress) progress(done, total);
+  };
+  auto failed = [&] {
+    tell(0, 0);
+    return linkFailed(link, ui, kActionKeep);
+  };
+  Chart kept;
+  const int count = entry.count;
+  if (number < kFirstScenarioSlot) {
+    std::vector<MotionRecord> records;
+    for (int i = 0; i < count; ++i) {
+      Bytes reply;
+      if (!link.CmdReadPositionRecord(StoredCopy, number, i, reply) ||
+          reply.size() < kPositionRecordLength)
+        return failed();
+      MotionRecord record{};
+      std::copy_n(reply.begin(), kPositionRecordLength, record.begin());
+      records.push_back(record);
+      tell(i + 1, count);
+    }
+    rebuildMotionChart(kept, records);
+  } else {
+    std::vector<std::uint8_t> steps;
+    for (int i = 0; i < count; ++i) {
+      Bytes reply;
+      if (!link.CmdReadScenarioStep(number - kFirstScenarioSlot, i, reply) || reply.empty())
+        return failed();
+      steps.push_back(reply[0]);
+      tell(i + 1, count);
+    }
+    rebuildScenarioChart(
+        kept, steps, [&link](int m) { return boardEntryName(link, m); },
+        [](const std::string& text) { return static_cast<int>(text.size()) * kKeptNameCharWidth; });
+  }
+  tell(0, 0);
+  setKeptHeader(kept, entry);
+  Result<std::string> path = keepChart(folder, kept, number, link.clock());
+  if (!path) {
+    ui.ShowMessageBox(kMsgError, kBtnOk, keepFailedMessage(number, path.message()));
+    return false;
+  }
+  ui.showStatus(kStatusKeptBefore + slotCaption(number) + kStatusKeptAfter + path.value());
+  return true;
+}
 
 std::string keepFailedMessage(int number, const std::string& why) {
   return "上書きされる" + slotCaption(number) +

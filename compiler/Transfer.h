@@ -90,6 +90,12 @@ struct TransferContext {
 
 // The message when what an occupied slot held cannot be kept: the write stops before it starts.
 std::string keepFailedMessage(int number, const std::string& why);
+// Reads what table number holds (entry: its table entry, already read) back into a chart and
+// saves it in folder as a kept file (keepChart); the status line names the file. A failure is
+// told (status line or message box) and returns false.
+bool keepSlotContents(BoardLink& link, UserInterface& ui, const std::string& folder, int number,
+                      const TableEntry& entry,
+                      const std::function<void(int done, int total)>& progress = {});
 
 // The slot chooser's lists and questions.
 std::string motionOverflowQuestion(int slot, std::size_t records);

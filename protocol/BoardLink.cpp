@@ -365,6 +365,16 @@ bool BoardLink::CmdWriteChannelName(int channel, std::string_view name) {
   return runAck(std::move(p));
 }
 
+bool BoardLink::CmdWriteChannelNameBytes(int channel, std::span<const std::uint8_t> name) {
+  if (name.size() != kChannelNameLength) {
+    refuse(kWriteChannelName);
+    return false;
+  }
+  Bytes p{kWriteChannelName, kFlagAck, low8(channel)};
+  append(p, name);
+  return runAck(std::move(p));
+}
+
 bool BoardLink::CmdReadHomePosition(Bytes& reply) {
   return runData({kReadHomePosition}, kPositionBlockLength, reply);
 }

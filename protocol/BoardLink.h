@@ -143,6 +143,9 @@ class BoardLink {
   // CmdReadBoardInfo); names go out as CP932 bytes, given here as UTF-8 text.
   bool CmdReadChannelName(int channel, Bytes& reply);
   bool CmdWriteChannelName(int channel, std::string_view name);
+  // The same with the 32 bytes as the board keeps them (a board image puts back exactly what it
+  // read); another length is refused.
+  bool CmdWriteChannelNameBytes(int channel, std::span<const std::uint8_t> name);
   bool CmdReadHomePosition(Bytes& reply);
   bool CmdWriteHomePosition(const PositionBlock& block);
   bool CmdReadQvsParams(int channel, Bytes& reply);

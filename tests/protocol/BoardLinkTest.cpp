@@ -369,7 +369,23 @@ TEST(Catalogue, BlocksOfTheWrongSizeAreNotSent) {
   EXPECT_FALSE(link.CmdWriteSensorBlock(StoredCopy, shortBlock));
   EXPECT_FALSE(link.CmdWriteMixingBlock(StoredCopy, 0, shortBlock));
   EXPECT_FALSE(link.CmdWriteReceiverRefs(StoredCopy, shortBlock));
+  EXPECT_FALSE(link.CmdWriteChannelNameBytes(0, shortBlock));
   EXPECT_EQ(port.handshakes, 0);
+}
+
+TEST(Catalogue, ChannelNameBytesGoOutAsTheyAre) {
+  ScriptedPort port;
+  FakeUserInterface ui;
+  BoardLink link(port, ui);
+  port.responder = [](const Bytes&) { return Bytes{0x06}; };
+  Bytes name(32, 0);
+  name[0] = 0x82;  // a CP932 lead byte without its second byte: sent, not cleaned
+  name[31] = 'Z';  // after the NUL bytes
+  EXPECT_TRUE(link.CmdWriteChannelNameBytes(5, name));
+  const Bytes& p = port.requests[0];
+  ASSERT_EQ(p.size(), 36u);
+  EXPECT_EQ((Bytes{p.begin(), p.begin() + 3}), (Bytes{0xD1, 0x01, 0x05}));
+  EXPECT_EQ((Bytes{p.begin() + 3, p.end() - 1}), name);
 }
 
 TEST(Catalogue, BoardInfoComesBackWithoutItsChecksum) {
