@@ -303,14 +303,18 @@ bool BoardLink::openPort(PortOpener& opener, int k, const std::string& name) {
     port_.PurgeReceive();
     port_.PurgeTransmit();
   } catch (...) {
-    // The port's own error text is not shown; the status line says which port failed.
+    // The port's own error text is not shown; the status line says which port failed, and then
+    // why and what to do when the opener can tell.
     ui_.showStatus(name + "は使用できません");
     try {
       opener.Close();
     } catch (...) {
     }
+    portProblem_ = opener.whyNotOpened();
+    if (!portProblem_.empty()) ui_.showStatus(portProblem_);
     return false;
   }
+  portProblem_.clear();
   ui_.showStatus(name + " 設定完了");
   return true;
 }

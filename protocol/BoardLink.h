@@ -51,6 +51,8 @@ class PortOpener {
   virtual void Close() = 0;
   virtual void Open(int portNo) = 0;
   virtual void SetDtr(bool on) = 0;
+  // After a failed Open: the cause and its fix in words; empty when nothing more is known.
+  virtual std::string whyNotOpened() { return {}; }
 };
 
 // Modes of the option-word composites.
@@ -138,6 +140,9 @@ class BoardLink {
   bool OpenBoardPort(PortOpener& opener, int k);
   // The same for a port known by another name (a device path); the status line uses the name.
   bool OpenNamedPort(PortOpener& opener, const std::string& name);
+  // Why the last port that would not open would not: the opener's cause and fix, shown in the
+  // status line after "...は使用できません"; empty after a port that opened, or when unknown.
+  const std::string& portProblem() const { return portProblem_; }
 
   // The commands. Reading commands hand back the reply with its checksum byte last (except
   // CmdReadBoardInfo); names go out as CP932 bytes, given here as UTF-8 text.
@@ -225,6 +230,7 @@ class BoardLink {
   bool noReplySent_ = false;
   int busyDepth_ = 0;
   LinkFailure failure_;
+  std::string portProblem_;
 };
 
 // The date argument that keeps the board's date.

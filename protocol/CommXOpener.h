@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "protocol/BoardLink.h"
+#include "protocol/PortCheck.h"
 #include "serial/CommX.h"
 
 namespace pvrj {
@@ -39,6 +40,7 @@ class CommXOpener : public PortOpener {
 
   void Close() override { comm_.Close(); }
   void Open(int portNo) override {
+    portNo_ = portNo;
     if (devicePath_.empty()) {
       comm_.SetDevicePath("");
       comm_.SetPortNo(portNo);
@@ -48,10 +50,19 @@ class CommXOpener : public PortOpener {
     comm_.Open();
   }
   void SetDtr(bool on) override { comm_.SetDtr(on); }
+  std::string whyNotOpened() override {
+    const std::string name = devicePath_.empty() ? "COM" + std::to_string(portNo_) : devicePath_;
+    const PortFacts facts = examinePort(name);
+    std::string why = portProblemText(facts);
+    // Opening failed although nothing was found wrong: the line settings were refused.
+    if (why.empty()) why = facts.device + " は開けましたが、通信の設定ができませんでした";
+    return why;
+  }
 
  private:
   TCommX& comm_;
   std::string devicePath_;
+  int portNo_ = 0;
 };
 
 }  // namespace pvrj
