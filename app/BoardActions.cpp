@@ -3,25 +3,42 @@
 #include "app/BoardActions.h"
 
 #include <QAction>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeWidget>
 
 #include "app/ChartCanvas.h"
 #include "app/Main_u.h"
 #include "app/SingleInstance.h"
 #include "app/TableDlg_u.h"
+#include "common/Settings.h"
 #include "common/SettingsFolder.h"
+#include "compiler/Safekeeping.h"
 #include "tools/DataDlg_u.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {
 
 constexpr int kProgressWidth = 120;
+
+// Board image files, and the restore's choice of what to write back (in RestoreScope's order).
+const QString kImageFilter = QStringLiteral("ボードイメージ (*.pvb)");
+const QString kAllFilesFilter = QStringLiteral("すべてのファイル (*)");
+constexpr const char* kImageExtension = ".pvb";
+constexpr const char* kRestoreTitle = "ボードイメージの復元";
+constexpr const char* kRestoreLabel = "から書き戻す内容を選択してください";  // file name +
+constexpr const char* kRestoreChoices = "\"すべて\",\"モーションとシナリオ\",\"設定\"";
+constexpr RestoreScope kRestoreScopes[] = {RestoreScope::kAll, RestoreScope::kMotions,
+                                           RestoreScope::kSettings};
 
 }  // namespace
 
@@ -70,6 +87,21 @@ BoardActions::BoardActions(TPivora3& window, const QString& socketPath)
   connect(window_.TableBtn, &QAction::triggered, this, [this] { TableBtnClick(); });
   connect(window_.canvas, &ChartCanvas::chartDataRequested, this, [this] { Image1ChartData(); });
 
+  auto imageButton = [this](const char* name, const QString& caption, const QString& hint) {
+    QAction* action = window_.commandBar->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setToolTip(hint);
+    if (QWidget* button = window_.commandBar->widgetForAction(action))
+      button->setObjectName(action->objectName());
+    return action;
+  };
+  BackupBtn = imageButton("BackupBtn", QStringLiteral("バックアップ"),
+                          QStringLiteral("ボードの内容をファイルに保存するボタン"));
+  RestoreBtn = imageButton("RestoreBtn", QStringLiteral("復元"),
+                           QStringLiteral("保存したボードの内容を書き戻すボタン"));
+  connect(BackupBtn, &QAction::triggered, this, [this] { BackupBtnClick(); });
+  connect(RestoreBtn, &QAction::triggered, this, [this] { RestoreBtnClick(); });
+
   requests_ = new RequestSocket(
       socketPath.isEmpty() ? requestSocketPath(settingsFolder()) : socketPath, this);
   requests_->busy = [this] { return boardBusy(); };
@@ -106,7 +138,70 @@ TransferContext BoardActions::context() {
   c.textWidth = [this](const std::string& text) {
     return QFontMetrics(window_.font()).horizontalAdvance(QString::fromStdString(text));
   };
+  c.safety = safety();
   return c;
+}
+
+WriteSafety BoardActions::safety() const {
+  const SafetySettings settings = readSafetySettings(window_.settingsPath());
+  WriteSafety s;
+  s.verify = settings.verifyWrites;
+  if (settings.keepOverwritten) s.keepFolder = overwrittenFolder();
+  return s;
+}
+
+ImageTransfer BoardActions::imageTransfer() {
+  ImageTransfer t{window_.boardLink(), window_.ui(), nullptr, safety()};
+  t.progress = [this](int done, int total) { showProgress(done, total); };
+  return t;
+}
+
+QString BoardActions::askImagePath(bool save) {
+  QFileDialog dialog(&window_);
+  dialog.setObjectName(save ? QStringLiteral("BackupDialog") : QStringLiteral("RestoreDialog"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setNameFilters({kImageFilter, kAllFilesFilter});
+  dialog.selectNameFilter(kImageFilter);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (save) {
+    dialog.setDefaultSuffix(QString::fromLatin1(kImageExtension + 1));
+    dialog.selectFile(QStringLiteral("board-") +
+                      QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
+                      QString::fromLatin1(kImageExtension));
+  }
+  if (execModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+void BoardActions::BackupBtnClick() {
+  const QString path = askImagePath(true);
+  if (path.isEmpty()) return;
+  ImageTransfer t = imageTransfer();
+  backupBoardToFile(t, path.toStdString());
+}
+
+void BoardActions::RestoreBtnClick() {
+  const QString path = askImagePath(false);
+  if (path.isEmpty()) return;
+  // A damaged or foreign file is refused before anything is asked or sent.
+  Result<BoardImage> image = loadBoardImage(path.toStdString());
+  if (!image) {
+    window_.ui().ShowMessageBox(kMsgError, kBtnOk,
+                                imageRefusedMessage(path.toStdString(), image.message()));
+    return;
+  }
+  Prompt prompt;
+  prompt.PromptTitle = kRestoreTitle;
+  prompt.PromptText = QFileInfo(path).fileName().toStdString() + " " + kRestoreLabel;
+  prompt.PromptItems = kRestoreChoices;
+  prompt.PromptIndex = 0;
+  if (!window_.ui().NumberPrompt(prompt) || prompt.PromptIndex < 0 ||
+      prompt.PromptIndex >= static_cast<int>(std::size(kRestoreScopes)))
+    return;
+  ImageTransfer t = imageTransfer();
+  if (restoreBoard(t, image.value(), kRestoreScopes[prompt.PromptIndex]))
+    window_.showStatus(kStatusRestored + path.toStdString());
 }
 
 void BoardActions::scheduleWaitingMessage() {

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/RequestSocket.h"
+#include "compiler/BoardImage.h"
 #include "compiler/Compile.h"
 #include "compiler/Transfer.h"
 #include "protocol/MotionTable.h"
@@ -52,9 +53,20 @@ class BoardActions : public QObject {
   void Image1ChartData();
   // Another program asked for a slot to be played.
   void playRequest(std::uint32_t slot);
+  // The board image buttons at the end of the command tool bar: everything the board holds into
+  // a file, and a file written back.
+  void BackupBtnClick();
+  void RestoreBtnClick();
+  QAction* BackupBtn = nullptr;
+  QAction* RestoreBtn = nullptr;
 
  private:
   TransferContext context();
+  // How writes check and keep, as "PVR3J.ini" says now.
+  WriteSafety safety() const;
+  ImageTransfer imageTransfer();
+  // The file dialog of the image buttons; empty when cancelled.
+  QString askImagePath(bool save);
   void showProgress(int done, int total);
   // The dump page and the listing table from the compiler state.
   void showCompilerPages();

@@ -437,7 +437,11 @@ void TPivora3::GridSwClick() {
 }
 
 void TPivora3::CommPortCloseUp() {
-  link_->OpenBoardPort(*opener_, std::max(CommPort->currentIndex(), 0));
+  const int k = std::max(CommPort->currentIndex(), 0);
+  // A port chosen by hand that will not open says why in a box as well as in the status line.
+  if (!link_->OpenBoardPort(*opener_, k) && !link_->portProblem().empty())
+    ui_.ShowMessageBox(kMsgError, kBtnOk,
+                       "COM" + std::to_string(k) + "は使用できません\r\n" + link_->portProblem());
 }
 
 void TPivora3::CommX1Receive(std::int32_t receiveSize) {

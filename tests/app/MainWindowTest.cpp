@@ -531,11 +531,21 @@ class MainWindowTest : public QObject {
             [&] { return w.statusLine->text().endsWith(QStringLiteral("> [12]再生終了")); }, 5000),
         qPrintable(w.statusLine->text()));
 
+    // A port chosen by hand that will not open: after "COM5は使用できません" the status line and
+    // a box name the cause and its fix.
+    Asked refused;
+    answerBoxes(refused, QMessageBox::Ok);
     w.CommPort->setCurrentIndex(5);
     emit w.CommPort->activated(5);
     QVERIFY(!w.serialPort->IsOpen());
-    QVERIFY2(w.statusLine->text().endsWith(QStringLiteral("> COM5は使用できません")),
-             qPrintable(w.statusLine->text()));
+    const QString cause = QStringLiteral("ポートのリンク %1/ports/COM5 の先 %1/gone がありません。")
+                              .arg(dir_->path());
+    QVERIFY2(w.statusLine->text().contains(cause), qPrintable(w.statusLine->text()));
+    QCOMPARE(refused.count, 1);
+    QVERIFY2(refused.text.startsWith(QStringLiteral("COM5は使用できません")) &&
+                 refused.text.contains(cause),
+             qPrintable(refused.text));
+    setDialogAnswerer(nullptr);
 
     w.CommPort->setCurrentIndex(3);
     emit w.CommPort->activated(3);
