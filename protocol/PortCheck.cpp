@@ -24,6 +24,10 @@ namespace pvrj {
 namespace {
 
 constexpr const char* kModemManager = "ModemManager";
+// The fixes name the adapter's device by a placeholder and tell where to find the real one.
+constexpr const char* kAdapterPlaceholder = "/dev/ttyUSBn";
+constexpr const char* kAdapterListJa = "(アダプタは ls /dev/serial/by-id で分かります)";
+constexpr const char* kAdapterListEn = " (ls /dev/serial/by-id lists the adapters)";
 constexpr int kLowLatencyMs = 1;
 constexpr std::size_t kMaxGroups = 256;
 
@@ -317,15 +321,14 @@ std::string portProblemText(const PortFacts& f) {
       break;
     case PortProblem::kMissingLink:
       text = "ポートのリンク " + f.linkPath + " の先 " + f.linkTarget +
-             " がありません。アダプタを差し込むか、リンクを付け替えてください: ln -sfn "
-             "/dev/ttyUSB0 " +
-             f.linkPath;
+             " がありません。アダプタを差し込むか、リンクを付け替えてください: ln -sfn " +
+             kAdapterPlaceholder + " " + f.linkPath + kAdapterListJa;
       break;
     case PortProblem::kMissingDevice:
       text = f.device + " がありません。";
       if (comNumber(f.name) > 0)
-        text += "USBアダプタなら " + f.name + " のリンクを作ってください: ln -sfn /dev/ttyUSB0 " +
-                linkToMake(f.name);
+        text += "USBアダプタなら " + f.name + " のリンクを作ってください: ln -sfn " +
+                kAdapterPlaceholder + " " + linkToMake(f.name) + kAdapterListJa;
       else
         text += "アダプタが差し込まれているか確かめてください";
       break;
@@ -379,16 +382,14 @@ std::vector<DoctorLine> doctorLines(const PortFacts& f, std::optional<int> laten
   if (p == PortProblem::kMissingLink) {
     lines.push_back({DoctorLine::kFail, "name",
                      chain +
-                         ", which does not exist: plug the adapter in or point the link "
-                         "elsewhere: ln -sfn /dev/ttyUSB0 " +
-                         f.linkPath});
+                         ", which does not exist: plug the adapter in or point the link at it: "
+                         "ln -sfn " +
+                         kAdapterPlaceholder + " " + f.linkPath + kAdapterListEn});
   } else if (p == PortProblem::kMissingDevice) {
     std::string text = chain + ": " + f.device + " does not exist";
     if (comNumber(f.name) > 0 && f.linkPath.empty())
-      text += " (no link " + f.name +
-              " in the ports folders); for a USB adapter: ln -sfn "
-              "/dev/ttyUSB0 " +
-              linkToMake(f.name);
+      text += " (no link " + f.name + " in the ports folders); for a USB adapter: ln -sfn " +
+              kAdapterPlaceholder + " " + linkToMake(f.name) + kAdapterListEn;
     lines.push_back({DoctorLine::kFail, "name", text});
   } else {
     if (!f.resolved.empty() && f.resolved != f.device && f.resolved != f.linkTarget)

@@ -66,8 +66,9 @@ TEST_F(PortCheckTest, LinkToNothingNamesTheLinkAndItsFix) {
   EXPECT_EQ(f.linkTarget, path("gone"));
   EXPECT_EQ(portProblemText(f), "ポートのリンク " + path("ports/COM7") + " の先 " + path("gone") +
                                     " がありません。アダプタを差し込むか、リンクを付け替えてく"
-                                    "ださい: ln -sfn /dev/ttyUSB0 " +
-                                    path("ports/COM7"));
+                                    "ださい: ln -sfn /dev/ttyUSBn " +
+                                    path("ports/COM7") +
+                                    "(アダプタは ls /dev/serial/by-id で分かります)");
   const auto lines = doctorLines(f);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0].mark, DoctorLine::kFail);
@@ -78,7 +79,7 @@ TEST_F(PortCheckTest, NoLinkAndNoDeviceSaysWhereTheLinkGoes) {
   const PortFacts f = examinePort("COM19");
   EXPECT_EQ(f.problem, PortProblem::kMissingDevice);
   EXPECT_EQ(f.device, "/dev/ttyS18");
-  EXPECT_NE(portProblemText(f).find("ln -sfn /dev/ttyUSB0 " + path("ports/COM19")),
+  EXPECT_NE(portProblemText(f).find("ln -sfn /dev/ttyUSBn " + path("ports/COM19")),
             std::string::npos)
       << portProblemText(f);
   EXPECT_EQ(examinePort("ttyUSB0").problem, PortProblem::kNoName);
