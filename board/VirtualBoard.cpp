@@ -172,8 +172,22 @@ void VirtualBoard::advance(Micros now) {
   now_ = std::max(now_, now);
 }
 
+std::optional<Micros> VirtualBoard::outputRunEnd() const {
+  if (output_.empty()) return std::nullopt;
+  Micros end = output_.front().arrival;
+  for (const OutByte& b : output_) {
+    if (b.start > end) break;  // a gap on the line ends the run
+    end = std::max(end, b.arrival);
+  }
+  return end;
+}
+
 std::vector<std::uint8_t> VirtualBoard::takeOutput(Micros now, std::size_t max) {
   std::vector<std::uint8_t> out;
+  if (wholeRuns_) {
+    const std::optional<Micros> end = outputRunEnd();
+    if (end && *end > now) return out;  // the run's last byte is still on its way
+  }
   while (!output_.empty() && output_.front().arrival <= now && out.size() < max) {
     out.push_back(output_.front().value);
     output_.pop_front();
@@ -200,11 +214,15 @@ std::optional<Micros> VirtualBoard::nextWake(Micros now) const {
     t = std::max(t, now + 1);
     if (!next || t < *next) next = t;
   };
-  if (!input_.empty()) consider(input_.front().arrival);
-  for (const OutByte& b : output_) {
-    if (b.arrival > now) {
-      consider(b.arrival);
-      break;
+  if (!input_.empty()) consider(wholeRuns_ ? input_.back().arrival : input_.front().arrival);
+  if (wholeRuns_) {
+    if (const std::optional<Micros> end = outputRunEnd(); end && *end > now) consider(*end);
+  } else {
+    for (const OutByte& b : output_) {
+      if (b.arrival > now) {
+        consider(b.arrival);
+        break;
+      }
     }
   }
   if (hungUp_) return next;

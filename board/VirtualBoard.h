@@ -119,6 +119,11 @@ class VirtualBoard {
   // Line-rate pacing: requests arrive and replies leave at 115200 bit/s instead of at once.
   void setPacing(bool on) { pacing_ = on; }
   bool pacing() const { return pacing_; }
+  // Whole runs: bytes that follow each other on the line without a gap are handed over together
+  // when the last of them has reached the PC, and the board wakes for a burst of incoming bytes
+  // when the last has arrived. No byte is handed over before its time, so the wire time is kept;
+  // a pseudo-terminal then passes a reply in one write instead of one per byte. Off: byte by byte.
+  void setWholeRuns(bool on) { wholeRuns_ = on; }
   // Reported readings wobble a little around the live values, so a display looks alive.
   void setWobble(bool on) { wobble_ = on; }
 
@@ -194,7 +199,11 @@ class VirtualBoard {
 
   BoardMemory memory_;
   LiveState live_;
+  // The arrival of the last byte of the run that starts with the first byte still in the line.
+  std::optional<Micros> outputRunEnd() const;
+
   bool pacing_ = false;
+  bool wholeRuns_ = false;
   bool wobble_ = false;
   bool memoryChanged_ = false;
 

@@ -125,6 +125,7 @@ int main(int argc, char** argv) {
   }
   VirtualBoard board(std::move(memory));
   board.setPacing(pace);
+  board.setWholeRuns(pace);
   board.setWobble(true);
   for (const auto& [index, fault] : faults) board.injectFaultAt(index, fault);
 

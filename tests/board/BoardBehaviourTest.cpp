@@ -378,6 +378,33 @@ TEST_F(BoardBehaviourTest, PacingTakesTheWireTimeBothWays) {
   EXPECT_EQ(port.now() - t0, 6 * kByteTime);
 }
 
+TEST_F(BoardBehaviourTest, WholeRunsLeaveTogetherAndNeverEarly) {
+  VirtualBoard b;
+  b.setPacing(true);
+  b.setWholeRuns(true);
+  const std::uint8_t hs = kHandshakeByte;
+  b.receive(&hs, 1, 0);
+  EXPECT_EQ(b.nextWake(0), kByteTime);
+  b.advance(kByteTime);
+  EXPECT_TRUE(b.takeOutput(kByteTime).empty());
+  EXPECT_EQ(b.nextWake(kByteTime), 2 * kByteTime);
+  EXPECT_EQ(b.takeOutput(2 * kByteTime), Bytes{kHandshakeAnswer});
+
+  // A request wakes the board once, when its last byte is in; the reply leaves whole, when its
+  // last byte would have reached the PC.
+  const Micros t = 10 * kByteTime;
+  const Bytes request = withChecksum({0xFC, 0x02, 0, 0});
+  b.receive(request.data(), request.size(), t);
+  const Micros in = t + 5 * kByteTime;
+  EXPECT_EQ(b.nextWake(t), in);
+  b.advance(in);
+  const Micros out = in + 50 * kByteTime;
+  EXPECT_TRUE(b.takeOutput(in + kByteTime).empty());
+  EXPECT_TRUE(b.takeOutput(out - 1).empty());
+  EXPECT_EQ(b.nextWake(in + kByteTime), out);
+  EXPECT_EQ(b.takeOutput(out).size(), 50u);
+}
+
 TEST_F(BoardBehaviourTest, PacedReportsGiveWayToTheHandshakeButFinishOnceStarted) {
   board.setPacing(true);
   board.live().battery = 0x7F;
