@@ -160,10 +160,9 @@ PositionBlock blockOf(const Bytes& data) {
 }
 
 void addCopied(std::vector<SettingBlock>& blocks, const std::string& name, BoardCopy copy) {
-  auto key = [](std::string text) { return text; };
-  const std::string suffix = copy == StoredCopy ? "Stored" : "Working";
+  const std::string key = name + (copy == StoredCopy ? "Stored" : "Working");
   if (name == "Options") {
-    blocks.push_back({key(name + suffix), kOptionWordLength,
+    blocks.push_back({key, kOptionWordLength,
                       [copy](BoardLink& l, Bytes& d) {
                         return dataOf(l.CmdReadOptions(copy, d), d, kOptionWordLength);
                       },
@@ -179,27 +178,27 @@ void addCopied(std::vector<SettingBlock>& blocks, const std::string& name, Board
                       }});
   } else if (name == "Trims") {
     blocks.push_back(
-        {key(name + suffix), kPositionBlockLength,
+        {key, kPositionBlockLength,
          [copy](BoardLink& l, Bytes& d) {
            return dataOf(l.CmdReadTrims(copy, d), d, kPositionBlockLength);
          },
          [copy](BoardLink& l, const Bytes& d) { return l.CmdWriteTrims(copy, blockOf(d)); }});
   } else if (name == "ReceiverRefs") {
     blocks.push_back(
-        {key(name + suffix), kReceiverRefsLength,
+        {key, kReceiverRefsLength,
          [copy](BoardLink& l, Bytes& d) {
            return dataOf(l.CmdReadReceiverRefs(copy, d), d, kReceiverRefsLength);
          },
          [copy](BoardLink& l, const Bytes& d) { return l.CmdWriteReceiverRefs(copy, d); }});
   } else if (name == "Sensor") {
     blocks.push_back(
-        {key(name + suffix), kSensorBlockLength,
+        {key, kSensorBlockLength,
          [copy](BoardLink& l, Bytes& d) {
            return dataOf(l.CmdReadSensorBlock(copy, d), d, kSensorBlockLength);
          },
          [copy](BoardLink& l, const Bytes& d) { return l.CmdWriteSensorBlock(copy, d); }});
   } else if (name == "AnalogRefs") {
-    blocks.push_back({key(name + suffix), kAnalogRefsBytes,
+    blocks.push_back({key, kAnalogRefsBytes,
                       [copy](BoardLink& l, Bytes& d) {
                         return dataOf(l.CmdReadAnalogRefs(copy, d), d, kAnalogRefsBytes);
                       },
@@ -208,7 +207,7 @@ void addCopied(std::vector<SettingBlock>& blocks, const std::string& name, Board
                       }});
   } else {  // "Mixing1" .. "Mixing3"
     const int input = name.back() - '1';
-    blocks.push_back({key(name + suffix), kMixingBlockLength,
+    blocks.push_back({key, kMixingBlockLength,
                       [copy, input](BoardLink& l, Bytes& d) {
                         return dataOf(l.CmdReadMixingBlock(copy, input, d), d, kMixingBlockLength);
                       },
