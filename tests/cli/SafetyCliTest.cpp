@@ -1,6 +1,12 @@
 // Keeping motions safe, end to end: pvrj-cli against pvrj-board on a pseudo-terminal, with the
 // board's fault that keeps a stored record or step with one bit changed.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <string>
@@ -15,6 +21,8 @@
 #include "support/ChildProcess.h"
 #include "support/FakeUserInterface.h"
 #include "support/TempFolderTest.h"
+
+extern char** environ;
 
 namespace pvrj {
 namespace {
@@ -257,6 +265,58 @@ TEST_F(ImageCliTest, TruncatedImageIsRefusedWithNothingSent) {
   EXPECT_FALSE(has(restore.err, "設定完了")) << restore.err;  // the port was not even opened
   ChildResult table = cli(board, {"table"});
   EXPECT_TRUE(has(table.out, "M5\t\t0\t")) << table.out;
+}
+
+TEST_F(ImageCliTest, ProgressLineOnATerminalOnly) {
+  BoardProcess furnished({"--state", furnishedState()});
+  ASSERT_FALSE(furnished.device().empty());
+  // On a pipe: status lines only.
+  ChildResult piped = cli(furnished, {"backup", path("piped.img")});
+  ASSERT_EQ(piped.exitCode, 0);
+  EXPECT_FALSE(has(piped.err, "\x1b[K"));
+  // On a terminal: one line that redraws itself, cleared at the end.
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string terminal = ::ptsname(master);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, terminal.c_str(), O_RDWR | O_NOCTTY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  const std::string out = path("terminal.img");
+  std::vector<std::string> args{PVRJ_CLI_EXE, "--port", furnished.device(), "backup", out};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  ASSERT_EQ(::posix_spawn(&pid, PVRJ_CLI_EXE, &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  std::string text;
+  const auto deadline = std::chrono::steady_clock::now() + test::kChildRunDeadline;
+  int status = 0;
+  for (;;) {
+    pollfd p{master, POLLIN, 0};
+    char buffer[4096];
+    if (::poll(&p, 1, static_cast<int>(test::kChildPollStep.count())) > 0) {
+      const ssize_t n = ::read(master, buffer, sizeof buffer);
+      if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (::waitpid(pid, &status, WNOHANG) == pid) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      break;
+    }
+  }
+  ::close(master);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << text;
+  EXPECT_TRUE(has(text, "\r\x1b[Kbackup ")) << text;
+  EXPECT_TRUE(has(text, "] 100%")) << text;
+  // The bar is gone before the last status line: nothing of it follows its last clearing.
+  const std::string tail = text.substr(text.rfind("\r\x1b[K"));
+  EXPECT_FALSE(has(tail, "backup ")) << tail;
+  EXPECT_TRUE(has(tail, "ボードイメージを保存しました: " + out)) << tail;
 }
 
 }  // namespace
