@@ -1,7 +1,9 @@
 # Installs the Debian packages the build needs that are missing (sourced by scripts/run and scripts/test).
 pvrj_install_deps() {
-  local wanted=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
-                libbenchmark-dev libjpeg62-turbo-dev fonts-ipafont-gothic "$@")
+  # Qt Charts needs the OpenGL module's build files, which its package does not pull in.
+  local wanted=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev
+                libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev fonts-ipafont-gothic
+                "$@")
   local missing=()
   local p
   for p in "${wanted[@]}"; do
