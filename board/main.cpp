@@ -29,13 +29,19 @@ constexpr int kMaxPortNo = 256;
 
 void usage(std::FILE* to) {
   std::fputs(
-      "usage: pvrj-board --com N [--state FILE] [--pace] [--fault EXCHANGE:KIND[:ARG]]...\n"
-      "       pvrj-board --device-only [--state FILE] [--pace] [--fault ...]\n"
+      "usage: pvrj-board --com N [--state FILE] [--pace] [--still] [--report-ms MS]\n"
+      "                  [--fault EXCHANGE:KIND[:ARG]]...\n"
+      "       pvrj-board --device-only [--state FILE] [--pace] [--still] [--report-ms MS]\n"
+      "                  [--fault ...]\n"
       "Serves a virtual controller board on a pseudo-terminal and prints its device path.\n"
       "  --com N         also make the link ports/COMN in the settings folder\n"
       "  --device-only   make no link\n"
       "  --state FILE    keep the board's memory in FILE between runs\n"
       "  --pace          pass bytes at the line rate of 115200 bit/s\n"
+      "  --still         keep the analog and receiver readings where they are (they swing\n"
+      "                  slowly by default)\n"
+      "  --report-ms MS  stream a report every MS milliseconds while a stream is on (5 to\n"
+      "                  1000, default 50)\n"
       "  --fault E:KIND  misbehave at exchange E (1 = first handshake); KIND is noanswer,\n"
       "                  short:K, checksum, garbage[:HEX], delay:MS or hangup\n"
       "SIGHUP switches the board off and on (its memory stays), which enters or leaves the\n"
@@ -57,6 +63,8 @@ int main(int argc, char** argv) {
   long comPort = 0;
   bool deviceOnly = false;
   bool pace = false;
+  bool still = false;
+  long reportMs = kAnalogReportPeriod / 1000;
   std::string statePath;
   std::vector<std::pair<std::uint64_t, Fault>> faults;
   for (int i = 1; i < argc; ++i) {
@@ -71,6 +79,16 @@ int main(int argc, char** argv) {
       statePath = argv[++i];
     } else if (arg == "--pace") {
       pace = true;
+    } else if (arg == "--still") {
+      still = true;
+    } else if (arg == "--report-ms" && hasValue) {
+      if (!parsePositive(argv[++i], reportMs) || reportMs < kFastestReportPeriod / 1000 ||
+          reportMs > kSlowestReportPeriod / 1000) {
+        std::fprintf(stderr, "pvrj-board: --report-ms wants %ld to %ld\n",
+                     static_cast<long>(kFastestReportPeriod / 1000),
+                     static_cast<long>(kSlowestReportPeriod / 1000));
+        return kExitUsage;
+      }
     } else if (arg == "--device-only") {
       deviceOnly = true;
     } else if (arg == "--fault" && hasValue) {
@@ -113,6 +131,8 @@ int main(int argc, char** argv) {
   VirtualBoard board(std::move(memory));
   board.setPacing(pace);
   board.setWobble(true);
+  board.setMovingReadings(!still);
+  board.setReportPeriod(static_cast<Micros>(reportMs) * 1000);
   for (const auto& [index, fault] : faults) board.injectFaultAt(index, fault);
 
   PtyServer server(board);
