@@ -2,12 +2,15 @@
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>
+#include <memory>
 
 #include "app/BoardActions.h"
 #include "app/Main_u.h"
 #include "app/SingleInstance.h"
 #include "common/SettingsFolder.h"
 #include "common/UserInterface.h"
+#include "editors/PrmDlg_u.h"
+#include "tools/DataDlg_u.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -32,9 +35,15 @@ int main(int argc, char** argv) {
   // receiver, servo-bus list, servo-bus parameters, item properties, environment settings,
   // compare editor, setting editor, port and link.
   pvrj::TPivora3 mainWindow(arguments);
+  // The position editor goes before the main window, writing its desktop and link sets back.
+  auto positionEditor = std::make_unique<pvrj::TPrmDlg>(mainWindow.chart(), &mainWindow);
+  pvrj::connectPositionEditor(mainWindow, *positionEditor);
   // The board buttons with the motion table and the data dialog, and the request socket; owned
   // by the main window.
-  new pvrj::BoardActions(mainWindow, socketPath);
+  auto* boardActions = new pvrj::BoardActions(mainWindow, socketPath);
+  boardActions->dataDlg().channelLabels = [&editor = *positionEditor] {
+    return editor.channelLabels();
+  };
   mainWindow.show();
 
   // Ends once the main window has closed after the quit question; every other window closes

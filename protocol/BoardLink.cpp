@@ -222,8 +222,11 @@ bool BoardLink::runData(Bytes packet, std::size_t dataLength, Bytes& reply) {
 }
 
 void BoardLink::runNoReply(Bytes packet) {
+  BusyGuard busy(*this);
+  AppendChecksum(packet);
   Bytes reply;
-  run(std::move(packet), 0, reply);
+  Exchange(packet, 0, reply);
+  noReplySent_ = packet.empty();  // the exchange empties the packet once it went out
 }
 
 bool BoardLink::CmdReadChannelName(int channel, Bytes& reply) {

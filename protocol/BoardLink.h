@@ -149,6 +149,9 @@ class BoardLink {
   bool CmdReadPositionRecord(BoardCopy copy, int slot, int record, Bytes& reply);
   bool CmdWritePositionRecord(BoardCopy copy, int slot, int record, const PositionRecord& rec);
   void CmdSetServo(int channel, std::uint16_t position);
+  // Whether the last command without a reply (CmdSetAnalogRef, CmdSetTrim, CmdSetServo) had its
+  // handshake answered and went out; those commands report nothing themselves.
+  bool noReplySent() const { return noReplySent_; }
   bool CmdReadBoardInfo(Bytes& info);
 
   // Option-word composites, with the modes named below. Another mode is refused (false, nothing
@@ -184,6 +187,7 @@ class BoardLink {
   BoardPort& port_;
   UserInterface& ui_;
   bool exchanging_ = false;
+  bool noReplySent_ = false;
   int busyDepth_ = 0;
 };
 

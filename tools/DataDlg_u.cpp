@@ -77,6 +77,24 @@ TDataDlg::TDataDlg(Chart& chart, MotionTable& table, BoardLink* link, QWidget* p
   connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
 }
 
+void TDataDlg::showChannelLabels(const std::array<ChannelLabel, kPortBoxes>& labels) {
+  auto qcolor = [](std::uint32_t c) {
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                  static_cast<int>((c >> 16) & 0xFF));
+  };
+  for (int i = 0; i < kPortBoxes; ++i) {
+    const ChannelLabel& label = labels[static_cast<std::size_t>(i)];
+    QCheckBox* box = PE[static_cast<std::size_t>(i)];
+    box->setText(label.name.empty() ? QString("CH%1").arg(i + 1)
+                                    : QString::fromStdString(label.name));
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Window, qcolor(label.background));
+    palette.setColor(QPalette::WindowText, qcolor(label.text));
+    box->setPalette(palette);
+    box->setAutoFillBackground(true);
+  }
+}
+
 void TDataDlg::setChannelNames(const std::array<QString, kPortBoxes>& names) {
   for (int i = 0; i < kPortBoxes; ++i) {
     const QString& name = names[static_cast<std::size_t>(i)];
@@ -85,6 +103,7 @@ void TDataDlg::setChannelNames(const std::array<QString, kPortBoxes>& names) {
 }
 
 void TDataDlg::LoadDataProperties(int index, int kind) {
+  if (channelLabels) showChannelLabels(channelLabels());
   std::uint32_t mask = 0;
   if (index < 0) {
     MotName->setText(QString::fromStdString(chart_.Name));
