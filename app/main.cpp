@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "app/BoardActions.h"
+#include "app/BoardTools.h"
+#include "app/ChartCanvas.h"
 #include "app/Main_u.h"
 #include "app/SingleInstance.h"
 #include "common/SettingsFolder.h"
@@ -44,6 +46,15 @@ int main(int argc, char** argv) {
   boardActions->dataDlg().channelLabels = [&editor = *positionEditor] {
     return editor.channelLabels();
   };
+  // The trim, option, analog and receiver buttons; owned by the main window.
+  auto* boardTools = new pvrj::BoardTools(mainWindow, boardActions->table());
+  boardTools->setChannelSources(
+      [&editor = *positionEditor] { return editor.channelLabels(); },
+      [&editor = *positionEditor] {
+        return pvrj::EditorArrangement{
+            editor.desktop(), editor.channelLabels(),
+            pvrj::resolveColor(editor.panelColor(pvrj::kToolPanelNo), pvrj::paletteSystemColor)};
+      });
   mainWindow.show();
 
   // Ends once the main window has closed after the quit question; every other window closes

@@ -25,7 +25,7 @@ bool registerQtTest(const char* name, TestFactory factory) {
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                   : qgetenv("QT_QPA_PLATFORM"));
+                                                                  : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
   const char* only = argc > 1 ? argv[1] : nullptr;
   int failed = 0;
