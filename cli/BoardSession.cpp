@@ -26,7 +26,8 @@ int comNumber(const std::string& text) {
 
 }  // namespace
 
-BoardSession::BoardSession(const CliOptions& options) : portName_(options.port), ui_(options.yes) {
+BoardSession::BoardSession(const CliOptions& options)
+    : portName_(options.port), ui_(options.yes), comm_(&dispatcher_) {
   comm_.SetBitRate(kBitRate);
   comm_.SetFlowCtrl(cfcNone);
   link_ = std::make_unique<BoardLink>(comm_, ui_);
