@@ -187,10 +187,13 @@ TAdDlg::TAdDlg(BoardLink& link, BoardMessages& messages, const MotionTable& tabl
   right->addWidget(GroupBox2);
   right->addWidget(GroupBox3);
   right->addWidget(Panel2);
-  right->addWidget(plot, 1);
-  auto* layout = new QHBoxLayout(this);
-  layout->addLayout(left);
-  layout->addLayout(right, 1);
+  right->addStretch();
+  auto* top = new QHBoxLayout;
+  top->addLayout(left);
+  top->addLayout(right, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(plot, 1);
 
   connect(AdChannel, &QTabBar::currentChanged, this, [this](int index) {
     if (!showing_) AdChannelChange(index);

@@ -2,6 +2,8 @@
 #include "tools/StripChart.h"
 
 #include <QChart>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPen>
 #include <QValueAxis>
@@ -12,7 +14,8 @@ namespace pvrj {
 namespace {
 
 constexpr int kTraceWidth = 2;
-constexpr int kPlotMinimumHeight = 160;
+constexpr int kPlotMinimumHeight = 240;
+constexpr int kPlotMinimumWidth = 520;
 constexpr int kTimeTicks = 7;  // every five seconds over thirty
 
 }  // namespace
@@ -24,11 +27,10 @@ TStripChart::TStripChart(std::vector<Trace> traces, QWidget* parent)
   chart_->setBackgroundRoundness(0);
   setChart(chart_);  // the view owns the chart from here on
   setRenderHint(QPainter::Antialiasing, false);
-  setMinimumHeight(kPlotMinimumHeight);
+  setMinimumSize(kPlotMinimumWidth, kPlotMinimumHeight);
 
   timeAxis_ = new QValueAxis(chart_);
-  timeAxis_->setTitleText(QStringLiteral("s"));
-  timeAxis_->setLabelFormat(QStringLiteral("%.0f"));
+  timeAxis_->setLabelFormat(QStringLiteral("%.0f s"));
   timeAxis_->setTickCount(kTimeTicks);
   timeAxis_->setRange(-kStripWindowSeconds, 0);
   chart_->addAxis(timeAxis_, Qt::AlignBottom);
@@ -98,6 +100,8 @@ int TStripChart::addLevel(const QString& name, const QColor& color) {
   line->attachAxis(timeAxis_);
   line->attachAxis(leftAxis_);
   line->setVisible(false);
+  // The levels explain themselves by their colour; the legend names the readings only.
+  for (QLegendMarker* marker : chart_->legend()->markers(line)) marker->setVisible(false);
   levels_.push_back({line, std::numeric_limits<double>::quiet_NaN(), false});
   return static_cast<int>(levels_.size()) - 1;
 }
@@ -108,6 +112,7 @@ void TStripChart::setLevel(int level, double value, bool shown) {
   l.value = value;
   l.shown = shown;
   l.line->setVisible(shown);
+  for (QLegendMarker* marker : chart_->legend()->markers(l.line)) marker->setVisible(false);
   placeLevel(level);
 }
 
