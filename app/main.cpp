@@ -6,13 +6,17 @@
 
 #include "app/BoardActions.h"
 #include "app/BoardTools.h"
-#include "app/ChartCanvas.h"
+#include "app/ItemActions.h"
 #include "app/Main_u.h"
 #include "app/SingleInstance.h"
+#include "chart/ChartGeometry.h"
 #include "common/SettingsFolder.h"
 #include "common/UserInterface.h"
 #include "editors/PrmDlg_u.h"
+#include "editors/SetDlg_u.h"
+#include "tools/AdDlg_u.h"
 #include "tools/DataDlg_u.h"
+#include "ui/Colors.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -46,6 +50,9 @@ int main(int argc, char** argv) {
   boardActions->dataDlg().channelLabels = [&editor = *positionEditor] {
     return editor.channelLabels();
   };
+  // The setting and compare editors, the item properties and the per-channel entry dialog, which
+  // works on the position editor's link sets, names and rates; owned by the main window.
+  auto* itemActions = new pvrj::ItemActions(mainWindow, boardActions->table(), *positionEditor);
   // The trim, option, analog and receiver buttons; owned by the main window.
   auto* boardTools = new pvrj::BoardTools(mainWindow, boardActions->table());
   boardTools->setChannelSources(
@@ -55,6 +62,14 @@ int main(int argc, char** argv) {
             editor.desktop(), editor.channelLabels(),
             pvrj::resolveColor(editor.panelColor(pvrj::kToolPanelNo), pvrj::paletteSystemColor)};
       });
+  // The setting editor names its sensor boxes after the analog dialog's sensor table.
+  itemActions->setDlg().sensorTable = [&analog = boardTools->adDlg()] {
+    pvrj::SensorTable table;
+    for (std::size_t k = 0; k < table.size(); ++k) {
+      table[k] = {analog.sensorTable()[k].motionIndex, analog.sensorTable()[k].threshold};
+    }
+    return table;
+  };
   mainWindow.show();
 
   // Ends once the main window has closed after the quit question; every other window closes

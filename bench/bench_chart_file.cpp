@@ -1,9 +1,11 @@
-// Reading and saving large chart files: 10,000 and 100,000 items, as many links with bend points.
+// Reading and saving large chart files: 10,000 and 100,000 items, as many links with bend points;
+// reading 10 MiB files of padding that promise millions of items.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -110,10 +112,51 @@ void BM_ReadChart(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// A 10 MiB file of nothing but a header and a comment line of padding, promising items: the
+// reader must answer at once, refusing a promise the file cannot keep and otherwise making only
+// what the file's bytes could hold.
+constexpr std::size_t kPaddingFileBytes = 10u << 20;
+enum Padding : int { kKanaPadding = 0, kAsciiPadding = 1 };
+
+void BM_ReadPaddingFile(benchmark::State& state) {
+  TempFolder folder;
+  SilentUserInterface ui;
+  const std::string file = folder.file("padding.VLB");
+  {
+    std::string text = "[GraphicalEdit]\r\nType=0\r\nItems=" + std::to_string(state.range(1)) +
+                       "\r\nLinks=0\r\n\r\n;";
+    // Half-width katakana is one byte in the file and three once decoded.
+    text.append(kPaddingFileBytes - text.size() - 2, state.range(0) == kKanaPadding ? '\xB1' : 'a');
+    text += "\r\n";
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    if (out == nullptr || std::fwrite(text.data(), 1, text.size(), out) != text.size()) {
+      state.SkipWithError("cannot write the padding file");
+      return;
+    }
+    std::fclose(out);
+  }
+  std::int64_t items = 0;
+  for (auto _ : state) {
+    pvrj::Chart chart;
+    pvrj::ClientArea client;
+    pvrj::openFile(chart, client, file, ui);
+    items = chart.itemCount();
+    benchmark::DoNotOptimize(chart.items.data());
+  }
+  state.counters["items"] = static_cast<double>(items);
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(kPaddingFileBytes));
+}
+
 constexpr int kKeptHeapBytes = 512 * 1024 * 1024;
 
 BENCHMARK(BM_SaveChart)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadChart)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+// Items promised: as many as the decoded text would have allowed, then as many as the bytes hold.
+BENCHMARK(BM_ReadPaddingFile)
+    ->Args({kKanaPadding, 3'495'000})
+    ->Args({kAsciiPadding, 1'165'000})
+    ->Args({kAsciiPadding, 880'000})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

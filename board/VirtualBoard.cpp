@@ -2,6 +2,7 @@
 #include "board/VirtualBoard.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -92,8 +93,10 @@ std::uint8_t hexNibble(char c, bool& ok) {
 bool parseNumber(const std::string& text, long long& out) {
   if (text.empty()) return false;
   char* end = nullptr;
+  errno = 0;
   out = std::strtoll(text.c_str(), &end, 10);
-  return end && *end == '\0' && out >= 0;
+  // A number too large to hold would come back as the largest one, silently.
+  return errno == 0 && end && *end == '\0' && out >= 0;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "board/PtyServer.h"
 #include "board/VirtualBoard.h"
+#include "common/FileIo.h"
 #include "common/SettingsFolder.h"
 
 namespace {
@@ -117,6 +118,16 @@ int main(int argc, char** argv) {
     std::fputs("pvrj-board: give either --com N or --device-only\n", stderr);
     usage(stderr);
     return kExitUsage;
+  }
+
+  // The memory is written back at the end: a place where it cannot be kept is refused now,
+  // not after a session whose changes would then be lost.
+  if (!statePath.empty()) {
+    if (pvrj::Status s = pvrj::probeWritable(statePath); !s) {
+      std::fprintf(stderr, "pvrj-board: cannot keep the state in \"%s\": %s\n", statePath.c_str(),
+                   s.message().c_str());
+      return kExitUsage;
+    }
   }
 
   BoardMemory memory;

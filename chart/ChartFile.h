@@ -44,12 +44,14 @@ struct OpenOutcome {
   bool nameTaken = false;  // the chart's Name came from the file: the tab shows "EDIT " + Name
 };
 
-// The path saveChart writes: with the chart-file filter the extension becomes ".VLB".
+// The path saveChart writes: with the chart-file filter the extension becomes ".VLB", unless the
+// name already ends in ".vlb" in any case, which is kept as it is.
 std::string chartSavePath(const std::string& path, bool chartFilter);
 // The chart as file text (UTF-8, CR LF); saveChart writes it as CP932.
 std::string chartFileText(const Chart& chart);
-// Saves the chart; on failure shows the error box and returns false. savedPath, if given,
-// receives the path written.
+// Saves the chart and names the file written in the status line; on failure (also for a path
+// without a file name) shows the error box and returns false. savedPath, if given, receives the
+// path written.
 bool saveChart(const Chart& chart, const std::string& path, bool chartFilter, UserInterface& ui,
                std::string* savedPath = nullptr);
 
@@ -57,7 +59,8 @@ bool saveChart(const Chart& chart, const std::string& path, bool chartFilter, Us
 int probeFile(const std::string& path);
 // Opens a file into the chart the way the load button does.
 OpenOutcome openFile(Chart& chart, ClientArea& client, const std::string& path, UserInterface& ui);
-// Adds a chart file's items and links to the chart.
+// Adds a chart file's items and links to the chart. Items and links that the header promises but
+// the file has no section for are added with their defaults, and the status line says how many.
 OpenOutcome readChartFile(Chart& chart, ClientArea& client, const std::string& path,
                           UserInterface& ui);
 // Adds one POS item per pose of a pose table, joined by a chain of connection lines.

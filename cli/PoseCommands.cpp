@@ -52,7 +52,7 @@ std::optional<PositionRecord> itemPose(const std::string& path, const std::strin
 
 int printPose(BoardSession& s) {
   const std::optional<PositionRecord> pose = readCurrentPose(s.link());
-  if (!pose) return s.noAnswer("pose");
+  if (!pose) return s.failed("ポーズ読込");
   std::printf("SPEED: %d\n", pose->lead);
   for (int ch = 0; ch < kChannelCount; ++ch) {
     std::printf("CH%d: %u\n", ch + 1, static_cast<unsigned>(pose->block.words[ch]));
@@ -67,7 +67,7 @@ int runPose(const CliOptions& options, const std::vector<std::string>& args) {
   const std::optional<PositionRecord> pose = itemPose(args[0], args[1], session.ui());
   if (!pose) return kExitFailed;
   if (int rc = session.open(); rc != kExitOk) return rc;
-  return sendLiveRecord(session.link(), *pose) ? kExitOk : session.noAnswer("pose " + args[1]);
+  return sendLiveRecord(session.link(), *pose) ? kExitOk : session.failed("ポーズ送信");
 }
 
 int runServo(const CliOptions& options, const std::vector<std::string>& args) {
@@ -89,14 +89,14 @@ int runServo(const CliOptions& options, const std::vector<std::string>& args) {
     // exchange after it waits until it has left the port before the port is closed.
     std::uint16_t options = 0;
     const bool sent = s.link().noReplySent() && s.link().CmdReadOptions(WorkingCopy, options);
-    return sent ? kExitOk : s.noAnswer("servo " + args[0]);
+    return sent ? kExitOk : s.failed("サーボ送信");
   });
 }
 
 int runHome(const CliOptions& options, const std::vector<std::string>& args) {
   if (!args.empty()) return usage("home");
   return withBoard(options, [](BoardSession& s) {
-    return returnToHome(s.link()) ? kExitOk : s.noAnswer("home");
+    return returnToHome(s.link()) ? kExitOk : s.failed("ホームポジション");
   });
 }
 
@@ -107,7 +107,7 @@ int runMakeHome(const CliOptions& options, const std::vector<std::string>& args)
   if (!pose) return kExitFailed;
   if (int rc = session.open(); rc != kExitOk) return rc;
   return writeHomePosition(session.link(), pose->block) ? kExitOk
-                                                        : session.noAnswer("make-home " + args[1]);
+                                                        : session.failed("ホームポジション設定");
 }
 
 const bool registered = [] {

@@ -25,6 +25,16 @@ constexpr double kBatteryVolts = 0.01539;
 constexpr double kInputVolts = 0.00532;
 constexpr long kMaxWatchSeconds = 7L * 24 * 3600;
 
+// What the status line names when a step fails.
+constexpr const char* kActionReadTrims = "トリム読込";
+constexpr const char* kActionSendTrims = "トリム設定";
+constexpr const char* kActionStoreTrims = "トリム保存";
+constexpr const char* kActionReadOptions = "オプション読込";
+constexpr const char* kActionOpenAnalog = "アナログ設定読込";
+constexpr const char* kActionStoreAnalog = "アナログ設定保存";
+constexpr const char* kActionOpenReceiver = "受信機設定読込";
+constexpr const char* kActionStoreReceiver = "受信機設定保存";
+
 volatile std::sig_atomic_t gStopWatch = 0;
 
 extern "C" void onWatchSignal(int) {
@@ -50,7 +60,7 @@ bool readStoredTrims(BoardSession& s, TrimValues& values) {
 
 int printTrims(BoardSession& s) {
   TrimValues values{};
-  if (!readStoredTrims(s, values)) return s.noAnswer("trims");
+  if (!readStoredTrims(s, values)) return s.failed(kActionReadTrims);
   for (int ch = 0; ch < kBoardChannels; ++ch) {
     const int value = values[static_cast<std::size_t>(ch)];
     std::printf("CH%-2d %+5d  (%d)\n", ch + 1, value - kTrimCentre, value);
@@ -60,7 +70,7 @@ int printTrims(BoardSession& s) {
 
 int saveTrims(BoardSession& s, const std::string& path) {
   TrimValues values{};
-  if (!readStoredTrims(s, values)) return s.noAnswer("trims save");
+  if (!readStoredTrims(s, values)) return s.failed(kActionReadTrims);
   // What the dialog's bars hold: a board value beyond the range is saved at its bound.
   if (Status st = writeTrimFile(path, collectTrims(trimRows(values))); !st) {
     std::fprintf(stderr, "pvrj-cli: %s: %s\n", path.c_str(), st.message().c_str());
@@ -76,9 +86,9 @@ int loadTrims(BoardSession& s, const std::string& path) {
     return kExitUsage;
   }
   // As loading the file in the dialog and closing it: the working copy, then the stored one.
-  if (!sendLoadedTrims(s.link(), values.value())) return s.noAnswer("trims load (working copy)");
+  if (!sendLoadedTrims(s.link(), values.value())) return s.failed(kActionSendTrims);
   const TrimClosing closed = closeTrims(s.link(), collectTrims(trimRows(values.value())));
-  if (closed != TrimClosing::kStored) return s.noAnswer("trims load (stored copy)");
+  if (closed != TrimClosing::kStored) return s.failed(kActionStoreTrims);
   return kExitOk;
 }
 
@@ -106,11 +116,12 @@ int runOptions(const CliOptions& options, const std::vector<std::string>& args) 
   if (!args.empty()) return wrongArguments("options");
   return withBoard(options, [](BoardSession& s) {
     OptionControls c;
-    if (openBoardOptions(s.link(), c) != OptionsOpening::kReady) return s.noAnswer("options");
+    if (openBoardOptions(s.link(), c) != OptionsOpening::kReady)
+      return s.failed(kActionReadOptions);
     std::uint16_t word = 0;
     Bytes alarm;
     if (!s.link().CmdReadOptions(StoredCopy, word) || !s.link().CmdReadAlarm(alarm)) {
-      return s.noAnswer("options");
+      return s.failed(kActionReadOptions);
     }
     const int raw = readWord(alarm.data() + 1);
     std::printf("option word (stored): 0x%04X\n", word);
@@ -166,7 +177,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 int watchAnalog(BoardSession& s, double seconds) {
   AnalogSettings settings;
   BoardMessages messages;
-  if (!openAnalogDialog(s.link(), messages, settings)) return s.noAnswer("watch analog");
+  if (!openAnalogDialog(s.link(), messages, settings)) return s.failed(kActionOpenAnalog);
   const auto start = std::chrono::steady_clock::now();
   std::printf("time_s,battery,ad1,ad2,ad3,battery_v,ad1_v,ad2_v,ad3_v\n");
   std::fflush(stdout);
@@ -179,13 +190,13 @@ int watchAnalog(BoardSession& s, double seconds) {
   };
   watchStream(s, messages, seconds);
   // The board is left as the analog dialog leaves it: stream off, settings stored.
-  return closeAnalogDialog(s.link(), settings) ? kExitOk : s.noAnswer("watch analog (closing)");
+  return closeAnalogDialog(s.link(), settings) ? kExitOk : s.failed(kActionStoreAnalog);
 }
 
 int watchReceiver(BoardSession& s, double seconds) {
   ReceiverSettings settings;
   BoardMessages messages;
-  if (!openReceiverDialog(s.link(), s.ui(), settings)) return s.noAnswer("watch receiver");
+  if (!openReceiverDialog(s.link(), s.ui(), settings)) return s.failed(kActionOpenReceiver);
   const auto start = std::chrono::steady_clock::now();
   std::printf("time_s,button,pa1,pa2,pa3,pa4\n");
   std::fflush(stdout);
@@ -198,8 +209,7 @@ int watchReceiver(BoardSession& s, double seconds) {
   };
   watchStream(s, messages, seconds);
   // As the receiver dialog closes: references stored, then the stream off.
-  return closeReceiverDialog(s.link(), s.ui(), settings) ? kExitOk
-                                                         : s.noAnswer("watch receiver (closing)");
+  return closeReceiverDialog(s.link(), s.ui(), settings) ? kExitOk : s.failed(kActionStoreReceiver);
 }
 
 int runWatch(const CliOptions& options, const std::vector<std::string>& args) {

@@ -12,44 +12,58 @@ bool isBlank(char c) {
 }
 }  // namespace
 
+CommaTextScanner::CommaTextScanner(std::string_view text) : text_(text) {
+  skipBlanks();
+}
+
+void CommaTextScanner::skipBlanks() {
+  while (pos_ < text_.size() && isBlank(text_[pos_])) ++pos_;
+}
+
+bool CommaTextScanner::next(std::string_view& item) {
+  const std::size_t n = text_.size();
+  if (finalEmpty_) {
+    finalEmpty_ = false;
+    item = {};
+    return true;
+  }
+  if (pos_ >= n) return false;
+  if (text_[pos_] == kQuote) {
+    ++pos_;
+    quoted_.clear();
+    while (pos_ < n) {
+      if (text_[pos_] == kQuote) {
+        if (pos_ + 1 < n && text_[pos_ + 1] == kQuote) {
+          quoted_.push_back(kQuote);
+          pos_ += 2;
+          continue;
+        }
+        ++pos_;  // closing quote
+        break;
+      }
+      quoted_.push_back(text_[pos_++]);
+    }
+    item = quoted_;
+  } else {
+    const std::size_t start = pos_;
+    // A NUL byte counts as neither blank nor separator, as text holding one cannot occur.
+    while (pos_ < n && !isBlank(text_[pos_]) && text_[pos_] != kDelimiter) ++pos_;
+    item = text_.substr(start, pos_ - start);
+  }
+  skipBlanks();
+  if (pos_ < n && text_[pos_] == kDelimiter) {
+    finalEmpty_ = pos_ + 1 == n;
+    ++pos_;
+    skipBlanks();
+  }
+  return true;
+}
+
 std::vector<std::string> splitCommaText(std::string_view text) {
   std::vector<std::string> items;
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  auto skipBlanks = [&] {
-    while (i < n && isBlank(text[i])) ++i;
-  };
-  skipBlanks();
-  while (i < n) {
-    std::string item;
-    if (text[i] == kQuote) {
-      ++i;
-      while (i < n) {
-        if (text[i] == kQuote) {
-          if (i + 1 < n && text[i + 1] == kQuote) {
-            item.push_back(kQuote);
-            i += 2;
-            continue;
-          }
-          ++i;  // closing quote
-          break;
-        }
-        item.push_back(text[i++]);
-      }
-    } else {
-      std::size_t start = i;
-      // A NUL byte counts as neither blank nor separator, as text holding one cannot occur.
-      while (i < n && !isBlank(text[i]) && text[i] != kDelimiter) ++i;
-      item.assign(text.substr(start, i - start));
-    }
-    items.push_back(std::move(item));
-    skipBlanks();
-    if (i < n && text[i] == kDelimiter) {
-      if (i + 1 == n) items.emplace_back();
-      ++i;
-      skipBlanks();
-    }
-  }
+  CommaTextScanner scanner(text);
+  std::string_view item;
+  while (scanner.next(item)) items.emplace_back(item);
   return items;
 }
 

@@ -1,7 +1,10 @@
 // File helpers on POSIX descriptors, each owned by a small RAII guard.
 #include "common/FileIo.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,8 +12,11 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
 
 #include "common/Encoding.h"
 
@@ -58,21 +64,84 @@ std::string folderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-// The file a symbolic link points to; path itself otherwise.
-std::string resolveTarget(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char buf[PATH_MAX];
-    if (::realpath(path.c_str(), buf) != nullptr) return buf;
-    // A dangling link: write where it points.
-    ssize_t n = ::readlink(path.c_str(), buf, sizeof buf - 1);
-    if (n > 0) {
-      std::string target(buf, static_cast<std::size_t>(n));
-      if (target.front() != '/') target = folderOf(path) + "/" + target;
-      return target;
-    }
+// Link hops followed before a chain counts as a loop, as the kernel counts them.
+constexpr int kMaxLinkHops = 40;
+// What a temporary name adds to the target's name: ".", ".PID", ".N" (each at most ten digits)
+// and ".tmp".
+constexpr std::size_t kTempDecorationBytes = 1 + 11 + 11 + 4;
+// A name too long for its temporary name keeps this much of itself plus "~" and a hash.
+constexpr std::size_t kTempHashBytes = 16;
+constexpr const char* kTempSuffix = ".tmp";
+
+std::uint64_t nameHash(std::string_view text) {
+  std::uint64_t h = 14695981039346656037ull;  // FNV-1a: the same on every build, as it must be
+  for (char c : text) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 1099511628211ull;
   }
-  return path;
+  return h;
+}
+
+// The target's part of its temporary name: the name itself when the decorated name fits the
+// folder's limit, else its start (cut at a UTF-8 character boundary), "~" and a hash of it all.
+std::string temporaryStem(const std::string& folder, const std::string& name) {
+  long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  if (limit <= 0) limit = NAME_MAX;
+  const auto nameMax = static_cast<std::size_t>(limit);
+  const std::size_t room = nameMax > kTempDecorationBytes ? nameMax - kTempDecorationBytes : 0;
+  if (name.size() <= room) return name;
+  std::size_t keep = room > kTempHashBytes + 1 ? room - kTempHashBytes - 1 : 0;
+  while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string stem = name.substr(0, keep) + "~";
+  const std::uint64_t h = nameHash(name);
+  for (int shift = 60; shift >= 0; shift -= 4) stem.push_back(kHex[(h >> shift) & 0xF]);
+  return stem;
+}
+
+// Digits only, at most ten, as the temporary names hold them.
+std::optional<long> smallNumber(std::string_view digits) {
+  if (digits.empty() || digits.size() > 10) return std::nullopt;
+  long v = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+bool processRuns(long pid) {
+  if (pid <= 0 || pid > INT_MAX) return false;
+  // EPERM: it runs, under another user.
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+// Removes the temporary files that killed saves of the same target left in folder. One is taken
+// only when the process named in it no longer runs and nobody holds its lock: a live writer,
+// even one whose number was reused or that runs elsewhere, keeps its file.
+void removeLeftovers(const std::string& folder, const std::string& stem) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  if (!dir) return;
+  const std::string prefix = "." + stem + ".";
+  const std::string_view suffix = kTempSuffix;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string_view name = entry->d_name;
+    if (name.size() <= prefix.size() + suffix.size() || name.substr(0, prefix.size()) != prefix ||
+        name.substr(name.size() - suffix.size()) != suffix)
+      continue;
+    const std::string_view middle =
+        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const auto dot = middle.find('.');
+    if (dot == std::string_view::npos) continue;
+    const auto pid = smallNumber(middle.substr(0, dot));
+    if (!pid || !smallNumber(middle.substr(dot + 1)) || processRuns(*pid)) continue;
+    Fd fd(::openat(::dirfd(dir.get()), entry->d_name,
+                   O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
+    (void)::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+  }
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -167,21 +236,25 @@ Result<std::string> readTextFile(const std::string& path) {
   return text;
 }
 
+bool LineScanner::next(std::string_view& line) {
+  const std::size_t n = text_.size();
+  if (pos_ >= n) return false;
+  std::size_t end = pos_;
+  while (end < n && text_[end] != '\r' && text_[end] != '\n') ++end;
+  line = text_.substr(pos_, end - pos_);
+  pos_ = end;
+  if (pos_ < n) {
+    const bool cr = text_[pos_++] == '\r';
+    if (cr && pos_ < n && text_[pos_] == '\n') ++pos_;  // CR LF is one line end, LF CR two
+  }
+  return true;
+}
+
 std::vector<std::string> splitLines(std::string_view text) {
   std::vector<std::string> lines;
-  std::size_t start = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.emplace_back(text.substr(start, i - start));
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      start = ++i;
-    } else {
-      ++i;
-    }
-  }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
+  LineScanner scanner(text);
+  std::string_view line;
+  while (scanner.next(line)) lines.emplace_back(line);
   return lines;
 }
 
@@ -211,28 +284,33 @@ void AtomicFileWriter::abandon() {
 Status AtomicFileWriter::open(const std::string& path) {
   abandon();
   error_ = 0;
-  if (path.empty()) return Status::failure("empty file name");
-  target_ = resolveTarget(path);
+  auto resolved = resolveSaveTarget(path);
+  if (!resolved) return Status::failure(resolved.message());
+  target_ = std::move(resolved).value();
   folder_ = folderOf(target_);
-  auto slash = target_.find_last_of('/');
-  const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+  const std::string name(fileNameOf(target_));
 
   // Keep the old file's permissions; a new file gets the usual 0666 less the umask via open().
   struct stat old {};
   bool hadOld = ::stat(target_.c_str(), &old) == 0;
   if (hadOld && !S_ISREG(old.st_mode)) return Status::failure(errorText(target_, EISDIR));
 
+  const std::string stem = temporaryStem(folder_, name);
+  removeLeftovers(folder_, stem);
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    std::string name = folder_ + "/." + base + "." + std::to_string(::getpid()) + "." +
-                       std::to_string(tempCounter.fetch_add(1)) + ".tmp";
-    fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    std::string temp = folder_ + "/." + stem + "." + std::to_string(::getpid()) + "." +
+                       std::to_string(tempCounter.fetch_add(1)) + kTempSuffix;
+    fd_ = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ >= 0) {
-      temp_ = name;
+      temp_ = temp;
     } else if (errno != EEXIST) {
       return Status::failure(errorText(target_, errno));
     }
   }
   if (fd_ < 0) return Status::failure(errorText(target_, EEXIST));
+  // The lock tells a later save that this file is still being written. Where the file system
+  // has no locks the file is simply never taken for a leftover.
+  (void)::flock(fd_, LOCK_EX | LOCK_NB);
   // Not fatal when it fails (another owner): the file then keeps default permissions.
   if (hadOld) (void)::fchmod(fd_, old.st_mode & 07777);
   return Status::success();
@@ -277,9 +355,46 @@ Status writeTextFile(const std::string& path, std::string_view utf8Text) {
   return writeFileAtomically(path, utf8ToCp932(utf8Text));
 }
 
+std::string_view fileNameOf(std::string_view path) {
+  auto slash = path.find_last_of('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool hasFileName(std::string_view path) {
+  // An empty name, a trailing "/", "." and ".." name folders, never a file to write.
+  std::string_view name = fileNameOf(path);
+  return !name.empty() && name != "." && name != "..";
+}
+
+Result<std::string> resolveSaveTarget(const std::string& path) {
+  using R = Result<std::string>;
+  if (path.empty()) return R::failure("empty file name");
+  if (!hasFileName(path)) return R::failure(errorText(path, EISDIR));
+  std::string current = path;
+  for (int hop = 0;; ++hop) {
+    struct stat st {};
+    // Whatever is not a link (or cannot be looked at) is the target; writing it tells the rest.
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    if (hop == kMaxLinkHops) return R::failure(errorText(path, ELOOP));
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(current.c_str(), buf, sizeof buf);
+    if (n < 0) return R::failure(errorText(current, errno));
+    if (n == 0 || static_cast<std::size_t>(n) == sizeof buf)
+      return R::failure(errorText(current, n == 0 ? ENOENT : ENAMETOOLONG));
+    std::string next(buf, static_cast<std::size_t>(n));
+    if (next.front() != '/') {
+      const std::string folder = folderOf(current);
+      next = (folder == "/" ? "" : folder) + "/" + next;
+    }
+    if (!hasFileName(next)) return R::failure(errorText(next, EISDIR));
+    current = std::move(next);
+  }
+}
+
 Status probeWritable(const std::string& path) {
-  if (path.empty()) return Status::failure("empty file name");
-  const std::string target = resolveTarget(path);
+  auto resolved = resolveSaveTarget(path);
+  if (!resolved) return Status::failure(resolved.message());
+  const std::string& target = resolved.value();
   struct stat st {};
   if (::stat(target.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) return Status::failure(errorText(target, EISDIR));

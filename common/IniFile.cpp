@@ -3,6 +3,7 @@
 
 #include <limits>
 
+#include "common/Encoding.h"
 #include "common/FileIo.h"
 #include "common/Numbers.h"
 
@@ -19,7 +20,98 @@ constexpr std::size_t kMaxPoolBytes = std::numeric_limits<std::uint32_t>::max();
 char lowerAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// The characters a name may need written as "%" and two hexadecimal digits.
+constexpr std::string_view kEscapable = "%[];= \t\r\n";
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// The character that "%XY" at text[at] stands for, if it is one of the escapes written.
+std::optional<char> escapedAt(std::string_view text, std::size_t at) {
+  if (at + 3 > text.size() || text[at] != '%') return std::nullopt;
+  for (char c : kEscapable) {
+    const auto u = static_cast<unsigned char>(c);
+    if (text[at + 1] == kHexDigits[u >> 4] && text[at + 2] == kHexDigits[u & 0xF]) return c;
+  }
+  return std::nullopt;
+}
+
+enum class NameKind { kSection, kKey };
+
+void appendName(std::string& out, std::string_view name, NameKind kind) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    const bool atEnd = i == 0 || i + 1 == name.size();
+    bool escape = c == '\r' || c == '\n' || (atEnd && isBlank(c)) ||
+                  (c == '%' && escapedAt(name, i).has_value());
+    if (kind == NameKind::kSection) {
+      escape = escape || c == ']';
+    } else {
+      escape = escape || c == '=' || (i == 0 && (c == '[' || c == ';'));
+    }
+    if (!escape) {
+      out.push_back(c);
+      continue;
+    }
+    const auto u = static_cast<unsigned char>(c);
+    out.push_back('%');
+    out.push_back(kHexDigits[u >> 4]);
+    out.push_back(kHexDigits[u & 0xF]);
+  }
+}
+
+std::string unescapedName(std::string_view written) {
+  std::string plain;
+  plain.reserve(written.size());
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    if (auto c = escapedAt(written, i)) {
+      plain.push_back(*c);
+      i += 2;
+    } else {
+      plain.push_back(written[i]);
+    }
+  }
+  return plain;
+}
+
+// Where a section header's name ends: the first "]" that is a character of its own.
+std::size_t sectionNameEnd(std::string_view line, IniScanner::Bytes bytes) {
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    if (line[i] == ']') return i;
+    if (bytes == IniScanner::Bytes::kCp932 && isCp932LeadByte(static_cast<unsigned char>(line[i])))
+      ++i;
+  }
+  return line.size();
+}
 }  // namespace
+
+bool IniScanner::next(IniLine& out) {
+  std::string_view raw;
+  while (lines_.next(raw)) {
+    const std::string_view line = trimBlanks(raw);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      inSection_ = true;
+      out.isSection = true;
+      out.name = trimBlanks(line.substr(1, sectionNameEnd(line, bytes_) - 1));
+      out.value = {};
+      return true;
+    }
+    if (!inSection_) continue;
+    const auto eq = line.find('=');
+    if (eq == std::string_view::npos) continue;
+    const std::string_view key = trimBlanks(line.substr(0, eq));
+    if (key.empty()) continue;
+    out.isSection = false;
+    out.name = key;
+    out.value = trimBlanks(line.substr(eq + 1));
+    return true;
+  }
+  return false;
+}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -164,7 +256,6 @@ const IniFile::Entry* IniFile::findEntry(std::string_view section, std::string_v
 IniFile IniFile::fromString(std::string_view text) {
   IniFile ini;
   ini.pool_.assign(text.substr(0, std::min(text.size(), kMaxPoolBytes / 2)));
-  ini.sourceBytes_ = ini.pool_.size();
   ini.parseFromPool(0);
   return ini;
 }
@@ -173,7 +264,6 @@ IniFile IniFile::fromOwnedString(std::string&& text) {
   IniFile ini;
   ini.pool_ = std::move(text);
   if (ini.pool_.size() > kMaxPoolBytes / 2) ini.pool_.resize(kMaxPoolBytes / 2);
-  ini.sourceBytes_ = ini.pool_.size();
   ini.parseFromPool(0);
   return ini;
 }
@@ -184,8 +274,27 @@ Result<IniFile> IniFile::load(const std::string& path) {
   return fromOwnedString(std::move(text).value());
 }
 
+IniFile::Span IniFile::storeName(std::string_view written) {
+  if (written.find('%') != std::string_view::npos) {
+    std::string plain = unescapedName(written);
+    if (plain.size() != written.size()) return store(plain);
+  }
+  const std::string_view all(pool_);
+  return Span{static_cast<std::uint32_t>(written.data() - all.data()),
+              static_cast<std::uint32_t>(written.size())};
+}
+
 void IniFile::parseFromPool(std::size_t base) {
-  // Every name and value is a span of the pool, which holds the source text from base on.
+  // Names and values are spans of the pool, which holds the source text from base on. Escaped
+  // names are stored again undone, so room for them is made first: the text must not move.
+  if (std::string_view(pool_).substr(base).find('%') != std::string_view::npos) {
+    std::size_t escapedBytes = 0;
+    IniScanner pre(std::string_view(pool_).substr(base));
+    IniLine line;
+    while (pre.next(line))
+      if (line.name.find('%') != std::string_view::npos) escapedBytes += line.name.size();
+    pool_.reserve(pool_.size() + escapedBytes);
+  }
   const std::string_view all(pool_);
   const std::string_view body = all.substr(base);
   auto spanOf = [&](std::string_view piece) {
@@ -201,38 +310,25 @@ void IniFile::parseFromPool(std::size_t base) {
   sectionIndex_.reserve(sectionIndex_.size() + headers);
 
   std::size_t current = std::string_view::npos;
-  std::size_t pos = 0;
-  while (pos < body.size()) {
-    std::size_t end = pos;
-    while (end < body.size() && body[end] != '\r' && body[end] != '\n') ++end;
-    std::string_view line = trimBlanks(body.substr(pos, end - pos));
-    pos = end;
-    if (pos < body.size() && body[pos] == '\r') ++pos;
-    if (pos < body.size() && body[pos] == '\n') ++pos;
-
-    if (line.empty() || line.front() == ';') continue;
-    if (line.front() == '[') {
-      auto close = line.find(']');
-      std::string_view name =
-          trimBlanks(close == std::string_view::npos ? line.substr(1) : line.substr(1, close - 1));
-      if (const Section* found = findSection(name)) {
+  IniScanner scanner(body);
+  IniLine line;
+  while (scanner.next(line)) {
+    if (line.isSection) {
+      const Span name = storeName(line.name);
+      if (const Section* found = findSection(text(name))) {
         current = static_cast<std::size_t>(found - sections_.data());
       } else {
-        sectionIndex_.insert(FoldedIndex::hashOf(name), sections_.size());
-        sections_.push_back(Section{spanOf(name), {}, {}, false});
+        sectionIndex_.insert(FoldedIndex::hashOf(text(name)), sections_.size());
+        sections_.push_back(Section{name, {}, {}, false});
         sections_.back().entries.reserve(kUsualKeyCount);
         current = sections_.size() - 1;
       }
       continue;
     }
-    if (current == std::string_view::npos) continue;
-    auto eq = line.find('=');
-    if (eq == std::string_view::npos) continue;
-    std::string_view key = trimBlanks(line.substr(0, eq));
-    if (key.empty()) continue;
     Section& section = sections_[current];
-    if (findKey(section, key)) continue;  // the first value of a repeated key counts
-    addKey(section, spanOf(key), spanOf(trimBlanks(line.substr(eq + 1))));
+    const Span key = storeName(line.name);
+    if (findKey(section, text(key))) continue;  // the first value of a repeated key counts
+    addKey(section, key, spanOf(line.value));
   }
 }
 
@@ -248,10 +344,10 @@ std::string IniFile::toString() const {
   for (const auto& s : sections_) {
     if (s.erased) continue;
     out += '[';
-    out += text(s.name);
+    appendName(out, text(s.name), NameKind::kSection);
     out += "]\r\n";
     for (const auto& e : s.entries) {
-      out += text(e.key);
+      appendName(out, text(e.key), NameKind::kKey);
       out += '=';
       out += text(e.value);
       out += "\r\n";
@@ -282,18 +378,6 @@ std::string IniFile::SectionView::readString(std::string_view key,
 std::int32_t IniFile::SectionView::readInteger(std::string_view key, std::int32_t fallback) const {
   auto v = value(key);
   return v ? parseIntegerOr(*v, fallback) : fallback;
-}
-
-IniFile::SectionView IniFile::sectionNear(std::string_view name, std::size_t& after) const {
-  std::size_t next = after + 1;
-  if (next < sections_.size() && !sections_[next].erased &&
-      equalsIgnoringCase(text(sections_[next].name), name)) {
-    after = next;
-    return SectionView(this, &sections_[next]);
-  }
-  const Section* found = findSection(name);
-  if (found != nullptr) after = static_cast<std::size_t>(found - sections_.data());
-  return SectionView(this, found);
 }
 
 bool IniFile::hasSection(std::string_view section) const {
@@ -380,7 +464,6 @@ void IniFile::deleteKey(std::string_view section, std::string_view key) {
 
 void IniFile::clear() {
   pool_.clear();
-  sourceBytes_ = 0;
   sections_.clear();
   sectionIndex_.clear();
 }

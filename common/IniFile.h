@@ -7,14 +7,47 @@
 #include <string_view>
 #include <vector>
 
+#include "common/FileIo.h"
 #include "common/Result.h"
 
 namespace pvrj {
 
-// Reading is tolerant: lines are trimmed, empty lines and lines starting with ";" are skipped,
-// blanks around "=" are dropped, lines before the first section or without "=" are ignored.
-// A section named twice is read as one; of a key named twice in a section the first value counts.
+// One line of INI text that means something: a section header, or a key line inside a section.
+struct IniLine {
+  bool isSection = false;
+  std::string_view name;   // the section's name, or the key, trimmed
+  std::string_view value;  // a key line's value, trimmed
+};
+
+// Walks INI text by the tolerant reading rules of IniFile, storing nothing, so a reader of a
+// large file keeps only what it needs: lines are trimmed, empty lines and lines starting with ";"
+// are skipped, a section name ends at the first "]" (or the line's end), blanks around "=" are
+// dropped, lines before the first section or without "=" or with an empty key are skipped.
+// Names come as written: IniFile undoes its escapes itself. CP932 text is walked as it is: a
+// two-byte character whose second byte is "]" does not end a section name, and the caller
+// decodes what it keeps.
+class IniScanner {
+ public:
+  enum class Bytes { kUtf8, kCp932 };
+  explicit IniScanner(std::string_view text, Bytes bytes = Bytes::kUtf8)
+      : lines_(text), bytes_(bytes) {}
+  // The next section header or key line; false at the end of the text.
+  bool next(IniLine& line);
+
+ private:
+  LineScanner lines_;
+  Bytes bytes_;
+  bool inSection_ = false;
+};
+
+// Reading is tolerant (see IniScanner). A section named twice is read as one; of a key named
+// twice in a section the first value counts.
 // Writing gives "[name]", then "key=value" lines, then one empty line per section, with CR LF.
+// Values are cleaned (a line end becomes a blank). Section names and keys keep whatever they
+// hold: the characters that would break the file ("]" in a section name, "=" in a key, line ends,
+// a key's leading "[" or ";", blanks at either end that reading would trim) and a "%" that would
+// read as one of these are written as "%" and two hexadecimal digits ("%5D", "%3D", "%0A", ...),
+// and reading turns exactly these back, so every name reads back as it was written.
 // Sections are found through a hash index, and so are the keys of long sections, so files with
 // many thousands of sections or keys stay fast.
 class IniFile {
@@ -30,8 +63,6 @@ class IniFile {
 
   // UTF-8 text with CR LF line ends.
   std::string toString() const;
-  // The text the file was made from, as it was given (empty for a file built by writes).
-  std::string_view sourceText() const { return std::string_view(pool_).substr(0, sourceBytes_); }
   // Writes CP932 text through a temporary file and a rename.
   Status save(const std::string& path) const;
 
@@ -121,12 +152,10 @@ class IniFile {
     const Section* section_;
   };
   SectionView section(std::string_view name) const { return SectionView(this, findSection(name)); }
-  // The same, trying the section after `after` first: readers that visit sections in file order
-  // then walk the list instead of hashing every name. after is updated to the section found.
-  SectionView sectionNear(std::string_view name, std::size_t& after) const;
 
  private:
   void parseFromPool(std::size_t base);
+  Span storeName(std::string_view written);
   std::string_view text(Span span) const {
     return std::string_view(pool_).substr(span.pos, span.len);
   }
@@ -140,7 +169,6 @@ class IniFile {
   void reindexSections();
 
   std::string pool_;
-  std::size_t sourceBytes_ = 0;
   std::vector<Section> sections_;  // erased ones stay as gaps until the next clear
   FoldedIndex sectionIndex_;
 };

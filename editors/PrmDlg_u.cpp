@@ -21,13 +21,12 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "app/ChartCanvas.h"
-#include "app/Main_u.h"
-#include "app/MessageDialog_u.h"
-#include "app/Settings.h"
 #include "chart/ChartGeometry.h"
+#include "common/Settings.h"
 #include "common/SettingsFolder.h"
 #include "editors/core/JpegImage.h"
+#include "ui/Colors.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {
@@ -63,9 +62,8 @@ const char* const kLowerShowCaptions[3] = {"SPEED", "COMMAND", "LINK"};
 const QColor kHighlightedEdit(0, 255, 255);
 const QColor kPlainEdit(255, 255, 255);
 
-QColor toQColor(std::uint32_t color) {
-  const std::uint32_t rgb = resolveColor(color, paletteSystemColor);
-  return QColor(redOf(rgb), greenOf(rgb), blueOf(rgb));
+QColor resolvedColor(std::uint32_t color) {
+  return toQColor(resolveColor(color, paletteSystemColor));
 }
 
 std::size_t at(int index) {
@@ -90,7 +88,7 @@ TPrmDlg::TPrmDlg(Chart& chart, QWidget* parent) : QDialog(parent), editor_(chart
   buildLowerPanels();
   buildMenu();
   chooseColor = [this](std::uint32_t initial) -> std::optional<std::uint32_t> {
-    const QColor c = QColorDialog::getColor(toQColor(initial), this);
+    const QColor c = QColorDialog::getColor(resolvedColor(initial), this);
     if (!c.isValid()) return std::nullopt;
     return rgbColor(c.red(), c.green(), c.blue());
   };
@@ -220,8 +218,8 @@ void TPrmDlg::buildLowerPanels() {
 
   QFrame* tools = makePanel(kToolPanelNo);
   int left = kInner;
-  auto button = [this, tools, &left](const char* name, const QString& glyph, const char* hint,
-                                     int width) {
+  auto button = [tools, &left](const char* name, const QString& glyph, const char* hint,
+                               int width) {
     auto* b = new QToolButton(tools);
     b->setObjectName(QString::fromLatin1(name));
     b->setText(glyph);
@@ -379,10 +377,10 @@ void TPrmDlg::setPanelColor(int panel, std::uint32_t color) {
   panelColors_[at(panel - 1)] = color;
   QFrame* frame = panels[at(panel - 1)];
   QPalette palette = frame->palette();
-  palette.setColor(QPalette::Window, toQColor(color));
+  palette.setColor(QPalette::Window, resolvedColor(color));
   frame->setPalette(palette);
   // The label, and a channel's radio buttons, in the colour that reads on that background.
-  const QColor text = toQColor(contrastTextColor(color, paletteSystemColor));
+  const QColor text = resolvedColor(contrastTextColor(color, paletteSystemColor));
   auto paintText = [&text](QWidget* w) {
     QPalette p = w->palette();
     p.setColor(QPalette::WindowText, text);
@@ -523,6 +521,10 @@ void TPrmDlg::LoadLinkSet(int index) {
   editor_.setLinkActions(patterns_.linkSet(LinkList->itemText(index).toStdString()));
 }
 
+void TPrmDlg::chooseLinkSetsEntry() {
+  LinkList->setCurrentIndex(LinkList->count() - 1);
+}
+
 bool TPrmDlg::applyChannelNames(std::span<const std::string> entries) {
   const bool sent = editor_.renameChannels(entries);
   showNames();
@@ -637,7 +639,7 @@ bool TPrmDlg::loadBackground(const QString& path) {
 
 void TPrmDlg::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), toQColor(windowColor_));
+  painter.fillRect(rect(), resolvedColor(windowColor_));
   if (backgroundShown() && !picture_.isNull()) painter.drawImage(0, 0, picture_);
 }
 
@@ -747,22 +749,6 @@ void TPrmDlg::applyDesktop(const DesktopSettings& d) {
   for (int k = 0; k < kLowerPanelCount; ++k) place(kSpeedPanelNo + k, d.lower[at(k)]);
   showNames();
   update();
-}
-
-// ---- The main window's side ----
-
-void connectPositionEditor(TPivora3& window, TPrmDlg& editor) {
-  editor.setLink(&window.boardLink());
-  QCheckBox* sync = window.Sync;
-  editor.setSyncSource([sync] { return sync->isChecked(); });
-  Chart& chart = window.chart();
-  QObject::connect(window.canvas, &ChartCanvas::itemEditorRequested, &editor,
-                   [&chart, &editor](int item) {
-                     if (chart.validItem(item) && chart.items[at(item)].Type == kItemPos) {
-                       editor.openItem(item);
-                     }
-                   });
-  window.hideOnActivation(&editor);
 }
 
 }  // namespace pvrj

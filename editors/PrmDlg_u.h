@@ -30,7 +30,6 @@ class QToolButton;
 namespace pvrj {
 
 class BoardLink;
-class TPivora3;
 
 // Panels 1 to 24 are the channels; then the speed, tool and link panels.
 inline constexpr int kPrmPanelCount = 27;
@@ -105,6 +104,8 @@ class TPrmDlg : public QDialog {
   void rebuildLinkList();
   // Loads the link actions of the set at index of the link list (-1 does nothing).
   void LoadLinkSet(int index);
+  // Chooses the link list's last entry, "組み合わせの設定" (after a link set was saved).
+  void chooseLinkSetsEntry();
 
   // The saved desktop as the window is now, and applying one.
   DesktopSettings desktop() const;
@@ -223,9 +224,5 @@ class TPrmDlg : public QDialog {
   QPoint dragStart_;
   QPoint dragOrigin_;
 };
-
-// Joins the editor to the main window: its board and "SYNC" box, the canvas's double click on a POS
-// item, and hiding whenever the main window becomes active.
-void connectPositionEditor(TPivora3& window, TPrmDlg& editor);
 
 }  // namespace pvrj

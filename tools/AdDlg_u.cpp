@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/MessageDialog_u.h"
+#include "ui/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
 #include "protocol/BoardMessages.h"
 #include "protocol/MotionTable.h"
@@ -245,7 +245,7 @@ void TAdDlg::showLevels() {
 }
 
 void TAdDlg::showMixingRow() {
-  const MixingRow& row = settings_.mixing[at(selectedInput())];
+  const MixingFactors& row = settings_.mixing[at(selectedInput())];
   for (int ch = 0; ch < kBoardChannels; ++ch) ComboBox[at(ch)]->setCurrentIndex(row[at(ch)]);
 }
 

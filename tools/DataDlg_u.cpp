@@ -9,16 +9,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
+#include "protocol/EntryEditing.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {
 
 constexpr int kBoxesPerColumn = 8;
-// Bytes 1 and 2 of the counter reply hold the value, high byte first.
-constexpr std::size_t kCounterHigh = 1;
-constexpr std::size_t kCounterLow = 2;
 
 }  // namespace
 
@@ -154,16 +152,14 @@ void TDataDlg::Button2Click() {
 
 void TDataDlg::Button3Click() {
   if (!link_) return;
-  Bytes reply;
-  if (!link_->CmdReadCounter(reply) || reply.size() <= kCounterLow) return;
-  showCounterValue(static_cast<std::uint16_t>(reply[kCounterHigh] * 256 + reply[kCounterLow]));
+  if (auto value = readControlCounter(*link_)) showCounterValue(*value);
 }
 
 bool TDataDlg::editChartHeader() {
-  if (link_) link_->SetOptionBit5(kBit5Clear);
-  LoadDataProperties(-1, chart_.Type);
-  bool ok = execModal(*this) == QDialog::Accepted;
-  if (link_) link_->SetOptionBit5(kBit5Set);
+  const bool ok = runDataDialogBracketed(link_, [this] {
+    LoadDataProperties(-1, chart_.Type);
+    return execModal(*this) == QDialog::Accepted;
+  });
   if (!ok) return false;
   chart_.Name = MotName->text().toStdString();
   chart_.Port = CollectPortMask();

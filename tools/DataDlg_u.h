@@ -21,7 +21,8 @@ namespace pvrj {
 
 class BoardLink;
 
-inline constexpr int kPortBoxes = 24;
+// One box per servo channel.
+inline constexpr int kPortBoxes = kBoardChannels;
 
 class TDataDlg : public QDialog {
   Q_OBJECT

@@ -11,7 +11,7 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "app/MessageDialog_u.h"
+#include "ui/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
 
 namespace pvrj {

@@ -11,7 +11,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "app/MessageDialog_u.h"
+#include "ui/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
 #include "protocol/BoardMessages.h"
 #include "tools/StripChart.h"

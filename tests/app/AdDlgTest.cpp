@@ -10,7 +10,7 @@
 #include <cmath>
 
 #include "QtTestRunner.h"
-#include "app/MessageDialog_u.h"
+#include "ui/MessageDialog_u.h"
 #include "protocol/MotionTable.h"
 #include "tests/app/ToolDialogRig.h"
 #include "tools/AdDlg_u.h"

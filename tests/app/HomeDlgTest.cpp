@@ -9,7 +9,7 @@
 #include <QToolButton>
 
 #include "QtTestRunner.h"
-#include "app/MessageDialog_u.h"
+#include "ui/MessageDialog_u.h"
 #include "common/FileIo.h"
 #include "tests/app/ToolDialogRig.h"
 #include "tools/HomeDlg_u.h"

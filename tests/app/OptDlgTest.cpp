@@ -8,7 +8,7 @@
 #include <QToolButton>
 
 #include "QtTestRunner.h"
-#include "app/MessageDialog_u.h"
+#include "ui/MessageDialog_u.h"
 #include "protocol/MotionTable.h"
 #include "tests/app/ToolDialogRig.h"
 #include "tools/OptDlg_u.h"

@@ -27,14 +27,15 @@
 #include "QtTestRunner.h"
 #include "app/BoardActions.h"
 #include "app/ChartCanvas.h"
+#include "app/ItemActions.h"
 #include "app/Main_u.h"
-#include "app/MessageDialog_u.h"
 #include "board/VirtualBoardPort.h"
 #include "common/FileIo.h"
 #include "common/IniFile.h"
 #include "editors/PrmDlg_u.h"
 #include "tests/support/FakeUserInterface.h"
 #include "tools/DataDlg_u.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 
@@ -435,6 +436,10 @@ class PrmDlgTest : public QObject {
     w.openItem(item);
     QCOMPARE(w.LinkList->currentIndex(), -1);
     QVERIFY(!w.editor().linkChosen());
+    // After a set was saved the last entry is chosen.
+    w.chooseLinkSetsEntry();
+    QCOMPARE(w.LinkList->currentIndex(), 2);
+    QVERIFY(w.editor().linkChosen());
     // The file is written back at the end with whatever was changed meanwhile.
     w.patternFile().writeLinkSet("run", {"FREE"});
   }

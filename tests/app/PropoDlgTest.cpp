@@ -8,7 +8,7 @@
 #include <QTest>
 
 #include "QtTestRunner.h"
-#include "app/MessageDialog_u.h"
+#include "ui/MessageDialog_u.h"
 #include "tests/app/ToolDialogRig.h"
 #include "tools/PropoDlg_u.h"
 #include "tools/StripChart.h"

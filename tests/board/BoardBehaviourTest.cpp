@@ -377,6 +377,8 @@ TEST_F(BoardBehaviourTest, FaultsParseFromText) {
   EXPECT_EQ(parseFault("hangup")->kind, Fault::Kind::kHangUp);
   EXPECT_FALSE(parseFault("short"));
   EXPECT_FALSE(parseFault("short:x"));
+  EXPECT_FALSE(parseFault("short:99999999999999999999"));  // too large to hold, not the largest
+  EXPECT_FALSE(parseFault("delay:99999999999999999999"));
   EXPECT_FALSE(parseFault("garbage:0"));
   EXPECT_FALSE(parseFault("noanswer:1"));
   EXPECT_FALSE(parseFault("explode"));

@@ -18,6 +18,7 @@
 
 #include "board/BoardCommands.h"
 #include "board/BoardMemory.h"
+#include "support/ChildProcess.h"
 #include "tests/board/BoardTestUtil.h"
 
 extern char** environ;
@@ -140,7 +141,7 @@ class Device {
     Reply r;
     purge();
     write({kHandshakeByte});
-    r.handshake = read(1, 300).size() == 1;
+    r.handshake = read(1).size() == 1;
     if (!r.handshake) return r;
     purge();
     write(withChecksum(packet));
@@ -162,7 +163,7 @@ class PtyBoardTest : public ::testing::Test {
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    if (::access(PVRJ_BOARD_EXE, X_OK) != 0) GTEST_SKIP() << "pvrj-board is not built";
+    ASSERT_EQ(::access(PVRJ_BOARD_EXE, X_OK), 0) << "missing " << PVRJ_BOARD_EXE;
     const int probe = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (probe < 0) GTEST_SKIP() << "no pseudo-terminals here";
     ::close(probe);
@@ -286,6 +287,25 @@ TEST_F(PtyBoardTest, DamagedStateFileAndBadOptionsAreRefused) {
   EXPECT_EQ(badCom.waitExit(), 2);
   BoardProcess badFault({"--device-only", "--fault", "1:explode"}, dir.string());
   EXPECT_EQ(badFault.waitExit(), 2);
+}
+
+TEST_F(PtyBoardTest, OptionsThatCannotWorkAreRefusedAtStart) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string says;
+  };
+  const std::string nowhere = (dir / "no" / "such" / "folder" / "board.state").string();
+  for (const Case& k :
+       {Case{{"--fault", "1:short:99999999999999999999"}, "1:short:9999"},
+        Case{{"--state", nowhere}, nowhere}, Case{{"--state", dir.string() + "/"}, dir.string()}}) {
+    std::vector<std::string> argv{PVRJ_BOARD_EXE, "--device-only"};
+    argv.insert(argv.end(), k.args.begin(), k.args.end());
+    const pvrj::test::ChildResult r = pvrj::test::runProgram(argv);
+    EXPECT_EQ(r.exitCode, 2) << k.args.back();
+    EXPECT_EQ(r.out, "") << k.args.back();  // no device was offered
+    EXPECT_NE(r.err.find(k.says), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "no"));
 }
 
 TEST_F(PtyBoardTest, InjectedFaultsByExchangeNumber) {

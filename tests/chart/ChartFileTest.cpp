@@ -53,7 +53,7 @@ class ChartFileTest : public test::TempFolderTest {
 
 // ---- saving --------------------------------------------------------------------------------
 
-TEST_F(ChartFileTest, WorkedExampleSurvivesOpenAndSaveByteForByte) {
+TEST_F(ChartFileTest, SampleChartSurvivesOpenAndSaveByteForByte) {
   Chart chart;
   OpenOutcome o = openFile(chart, client, kWavePath, ui);
   ASSERT_TRUE(o.opened);
@@ -65,7 +65,7 @@ TEST_F(ChartFileTest, WorkedExampleSurvivesOpenAndSaveByteForByte) {
   EXPECT_EQ(chart.Width, 646);
   EXPECT_EQ(chart.Height, 576);
   std::string saved;
-  ASSERT_TRUE(saveChart(chart, path("copy.vlb"), true, ui, &saved));
+  ASSERT_TRUE(saveChart(chart, path("copy.txt"), true, ui, &saved));
   EXPECT_EQ(saved, path("copy.VLB"));
   EXPECT_EQ(readFileBytes(saved).value(), readFileBytes(kWavePath).value());
 }
@@ -76,12 +76,85 @@ TEST_F(ChartFileTest, SavePathFollowsTheFilter) {
   EXPECT_EQ(chartSavePath("/d.x/walk", true), "/d.x/walk.VLB");
   EXPECT_EQ(chartSavePath("walk.a.b", true), "walk.a.VLB");
   EXPECT_EQ(chartSavePath("/d/walk.txt", false), "/d/walk.txt");
+  // An extension that already reads ".vlb" keeps its own spelling.
+  EXPECT_EQ(chartSavePath("/d/wave.vlb", true), "/d/wave.vlb");
+  EXPECT_EQ(chartSavePath("/d/wave.Vlb", true), "/d/wave.Vlb");
+  EXPECT_EQ(chartSavePath("/d.vlb/walk", true), "/d.vlb/walk.VLB");
+  EXPECT_EQ(chartSavePath("walk.vlb.txt", true), "walk.vlb.VLB");
+  EXPECT_EQ(chartSavePath("walk.vlbx", true), "walk.VLB");
   Chart c = sampleChart();
   ASSERT_TRUE(saveChart(c, path("walk.txt"), true, ui));
   EXPECT_TRUE(fs::exists(path("walk.VLB")));
   EXPECT_FALSE(fs::exists(path("walk.txt")));
   ASSERT_TRUE(saveChart(c, path("walk.txt"), false, ui));
   EXPECT_TRUE(fs::exists(path("walk.txt")));
+}
+
+TEST_F(ChartFileTest, SavingOverALowerCaseChartFileReplacesThatFile) {
+  const std::string wave = path("wave.vlb");
+  fs::copy_file(kWavePath, wave);
+  Chart chart;
+  ASSERT_TRUE(openFile(chart, client, wave, ui).opened);
+  chart.items[0].Name = "EDITED";
+  std::string saved;
+  ASSERT_TRUE(saveChart(chart, wave, true, ui, &saved));
+  EXPECT_EQ(saved, wave);
+  EXPECT_FALSE(fs::exists(path("wave.VLB")));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);
+  EXPECT_EQ(cp932ToUtf8(readFileBytes(wave).value()), chartFileText(chart));
+}
+
+TEST_F(ChartFileTest, SuccessfulSaveNamesTheFileInTheStatusLine) {
+  Chart c = sampleChart();
+  ASSERT_TRUE(saveChart(c, path("walk"), true, ui));
+  ASSERT_EQ(ui.statuses.size(), 1u);
+  EXPECT_EQ(ui.statuses[0], path("walk.VLB") + " に保存しました");
+  EXPECT_FALSE(saveChart(c, path("missing/walk"), true, ui));
+  EXPECT_EQ(ui.statuses.size(), 1u);  // a failed save says so in its message box only
+}
+
+// Runs a test body in another working folder, so a stray relative file lands in the test's own.
+class WorkingFolder {
+ public:
+  explicit WorkingFolder(const fs::path& folder) : old_(fs::current_path()) {
+    fs::current_path(folder);
+  }
+  ~WorkingFolder() { fs::current_path(old_); }
+  WorkingFolder(const WorkingFolder&) = delete;
+  WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+ private:
+  fs::path old_;
+};
+
+TEST_F(ChartFileTest, PathsWithoutAFileNameAreRefusedAsUnwritable) {
+  fs::create_directory(path("sub"));
+  WorkingFolder here(dir);
+  Chart c = sampleChart();
+  for (const std::string& p : {std::string(), std::string("sub/"), path("sub") + "/",
+                               std::string("."), std::string(".."), path("sub/..")}) {
+    for (bool chartFilter : {true, false}) {
+      FakeUserInterface fake;
+      EXPECT_FALSE(saveChart(c, p, chartFilter, fake)) << '"' << p << '"';
+      EXPECT_EQ(fake.lastMessage(), "指定の場所には保存できません") << '"' << p << '"';
+      EXPECT_TRUE(fake.statuses.empty());
+    }
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);  // only sub
+  EXPECT_TRUE(fs::is_empty(path("sub")));
+}
+
+TEST_F(ChartFileTest, SavingThroughALinkKeepsTheLink) {
+  Chart c = sampleChart();
+  fs::create_symlink("target.VLB", path("link.VLB"));
+  ASSERT_TRUE(saveChart(c, path("link.VLB"), true, ui));
+  EXPECT_TRUE(fs::is_symlink(path("link.VLB")));
+  EXPECT_EQ(cp932ToUtf8(readFileBytes(path("target.VLB")).value()), chartFileText(c));
+  fs::create_symlink("loop2.VLB", path("loop1.VLB"));
+  fs::create_symlink("loop1.VLB", path("loop2.VLB"));
+  EXPECT_FALSE(saveChart(c, path("loop1.VLB"), true, ui));
+  EXPECT_EQ(ui.lastMessage(), "指定の場所には保存できません");
+  EXPECT_TRUE(fs::is_symlink(path("loop1.VLB")));
 }
 
 TEST_F(ChartFileTest, UnwritablePlaceShowsTheErrorAndWritesNothing) {
@@ -346,6 +419,53 @@ TEST_F(ChartFileTest, AbsurdCountsAreRefusedWithoutAllocating) {
       readChartText(chart, client, "[GraphicalEdit]\r\nType=0\r\nItems=-5\r\nLinks=-1\r\n", ui)
           .opened);
   EXPECT_EQ(chart.itemCount(), 0);
+}
+
+TEST_F(ChartFileTest, SectionsMissingFromTheFileAreLeftEmptyAndSaid) {
+  struct Case {
+    std::string name;
+    std::string text;
+    int items;
+    int links;
+    std::string status;  // empty: nothing to say
+  };
+  const std::string whole = chartFileText(sampleChart());
+  const std::string cut = whole.substr(0, whole.find("[Item1]") + 20);  // inside Item1
+  Chart fiftyItems;
+  for (int i = 0; i < 50; ++i) fiftyItems.createItem(kItemPos, 10, 10 + 40 * i);
+  const std::string fifty = chartFileText(fiftyItems);
+  const std::vector<Case> cases = {
+      {"whole.VLB", whole, 3, 3, ""},
+      {"cut.VLB", cut, 3, 3,
+       "cut.VLB: 項目 3 個のうち 1 個と線 3 本のうち 3 本がファイルにないため空にしました"},
+      {"promise.VLB", fifty.substr(0, fifty.find("[Item5]")), 50, 0,
+       "promise.VLB: 項目 50 個のうち 45 個がファイルにないため空にしました"},
+      {"links.VLB", "[GraphicalEdit]\r\nType=0\r\nLinks=2\r\n\r\n[Link1]\r\nMain=1\r\n", 0, 2,
+       "links.VLB: 線 2 本のうち 1 本がファイルにないため空にしました"},
+  };
+  for (const Case& k : cases) {
+    Chart chart;
+    FakeUserInterface fake;
+    ASSERT_TRUE(openFile(chart, client, write(k.name, k.text), fake).opened) << k.name;
+    EXPECT_TRUE(fake.messages.empty()) << k.name;
+    EXPECT_EQ(chart.itemCount(), k.items) << k.name;
+    EXPECT_EQ(chart.linkCount(), k.links) << k.name;
+    if (k.status.empty()) {
+      EXPECT_TRUE(fake.statuses.empty()) << k.name;
+    } else {
+      EXPECT_EQ(fake.statuses, std::vector<std::string>{k.status}) << k.name;
+    }
+  }
+  // The items filled in are the defaults, selected like the others.
+  Chart chart;
+  ASSERT_TRUE(readChartFile(chart, client, path("promise.VLB"), ui).opened);
+  EXPECT_EQ(ui.statuses.back(),
+            "promise.VLB: 項目 50 個のうち 45 個がファイルにないため空にしました");
+  const ChartItem& filled = chart.items[49];
+  EXPECT_TRUE(filled.Selected);
+  EXPECT_EQ(filled.Width, 50);
+  EXPECT_EQ(filled.Height, 30);
+  EXPECT_EQ(filled.PrmByte, 1);
 }
 
 TEST_F(ChartFileTest, EndsAndStartOutsideTheFileBecomeNone) {

@@ -52,7 +52,8 @@ class CliFiles : public pvrj::test::TempFolderTest {
       int in = ::open("/dev/null", O_RDONLY);
       int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (in < 0 || out < 0 || err < 0) ::_exit(127);
+      // Run in the test's folder, so a file written under a relative name lands there.
+      if (in < 0 || out < 0 || err < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
       ::dup2(in, 0);
       ::dup2(out, 1);
       ::dup2(err, 2);
@@ -91,6 +92,49 @@ TEST_F(CliFiles, SaveOfTheExampleIsByteForByte) {
   EXPECT_EQ(r.out, path("copy.VLB") + "\n");
   EXPECT_EQ(slurp(path("copy.VLB")), slurp(kWave));
   EXPECT_FALSE(fs::exists(path("copy.txt")));
+}
+
+TEST_F(CliFiles, SaveOverALowerCaseChartFileWritesThatFile) {
+  fs::copy_file(kWave, path("wave.vlb"));
+  CliRun r = cli({"save", path("wave.vlb"), path("wave.vlb"), kWave});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, path("wave.vlb") + "\n");
+  EXPECT_FALSE(fs::exists(path("wave.VLB")));
+  CliRun info = cli({"info", path("wave.vlb")});
+  EXPECT_NE(info.out.find("Items: 6\n"), std::string::npos) << info.out;
+}
+
+TEST_F(CliFiles, SaveSaysWhichFileItWrote) {
+  CliRun r = cli({"save", "walk", kWave});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "walk.VLB\n");
+  EXPECT_NE(r.err.find("> walk.VLB に保存しました\n"), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::exists(path("walk.VLB")));
+}
+
+TEST_F(CliFiles, SaveRefusesPathsThatNameNoFile) {
+  fs::create_directory(path("somedir"));
+  for (const std::string& out : {std::string(), std::string("somedir/"), path("somedir") + "/"}) {
+    CliRun r = cli({"save", out, kWave});
+    EXPECT_EQ(r.exitCode, 1) << '"' << out << '"';
+    EXPECT_NE(r.err.find("指定の場所には保存できません"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_FALSE(fs::exists(path(".VLB")));
+  EXPECT_TRUE(fs::is_empty(path("somedir")));
+}
+
+TEST_F(CliFiles, InfoSaysWhatTheFileLeftEmpty) {
+  std::string text = slurp(kWave);
+  write("cut.vlb", text.substr(0, text.find("[Item2]")));
+  CliRun r = cli({"info", path("cut.vlb")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("Items: 3\nLinks: 3\n"), std::string::npos) << r.out;
+  EXPECT_NE(
+      r.err.find(
+          "> cut.vlb: 項目 3 個のうち 1 個と線 3 本のうち 3 本がファイルにないため空にしました\n"),
+      std::string::npos)
+      << r.err;
 }
 
 TEST_F(CliFiles, SaveMergesFilesInTurn) {

@@ -151,6 +151,20 @@ TEST_F(PoseEditorTest, FreeRadioShowsWhereTheServoIs) {
   EXPECT_EQ(editor_.wordFromControls(4), kWordFree);  // the word stays free
 }
 
+TEST_F(PoseEditorTest, AFreeRadioThatDidNotGoOutReadsNothingBack) {
+  item().PrmWords[4] = kWordSet1;
+  editor_.open(item_);
+  ASSERT_TRUE(editor_.sendOpenedPose());
+  vb().live().servo[4] = 16500;
+  const std::uint64_t before = vb().requestCount();
+  vb().injectFault(Fault::noHandshake(), 1);
+  editor_.releaseRadio(4, Radio::kFree);
+  EXPECT_FALSE(link_.noReplySent());
+  EXPECT_EQ(vb().requestCount(), before);    // neither the servo word nor a read went out
+  EXPECT_EQ(item().PrmWords[4], kWordFree);  // the item keeps the new word
+  EXPECT_EQ(editor_.channel(4).edit, 0);
+}
+
 TEST_F(PoseEditorTest, ChannelTypesSendTheirWord) {
   editor_.open(item_);
   editor_.chooseType(0, ChannelType::kHigh);

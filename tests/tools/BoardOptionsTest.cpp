@@ -50,7 +50,7 @@ TEST(OptionLists, IndexFollowsTheEnablingBitAndTheRange) {
 
 TEST(OptionLists, OffThenTheEightyFiveTableEntries) {
   MotionTable table;
-  TableEntryBytes e = blankTableEntry();
+  TableEntryData e = TableEntry::blank().encode();
   e[10] = 'W';
   table.ShowTableEntry(e, 2, false);
   const std::vector<std::string> items = motionListItems(table);

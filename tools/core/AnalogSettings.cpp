@@ -29,7 +29,7 @@ bool validRow(int row) {
 }  // namespace
 
 AnalogSettings::AnalogSettings() {
-  for (MixingRow& row : mixing) row.fill(kMixingOff);
+  for (MixingFactors& row : mixing) row.fill(kMixingOff);
 }
 
 std::vector<std::string> mixingItems() {
@@ -60,15 +60,15 @@ int mixingIndex(std::uint8_t byte) {
   return byte & kMixingNegative ? kMixingOff - magnitude : kMixingOff + magnitude;
 }
 
-Bytes encodeMixingRow(const MixingRow& row) {
+Bytes encodeMixingRow(const MixingFactors& row) {
   Bytes block;
   block.reserve(kMixingBlockLength);
   for (int index : row) block.push_back(mixingByte(index));
   return block;
 }
 
-MixingRow decodeMixingRow(std::span<const std::uint8_t> block) {
-  MixingRow row;
+MixingFactors decodeMixingRow(std::span<const std::uint8_t> block) {
+  MixingFactors row;
   row.fill(kMixingOff);
   for (std::size_t ch = 0; ch < row.size() && ch < block.size(); ++ch) {
     row[ch] = mixingIndex(block[ch]);
@@ -176,7 +176,7 @@ bool autoReference(BoardLink& link, AnalogSettings& s, int input) {
 
 bool chooseMixing(BoardLink& link, AnalogSettings& s, int input, int channel, int index) {
   if (!validInput(input) || channel < 0 || channel >= kBoardChannels) return false;
-  MixingRow& row = s.mixing[static_cast<std::size_t>(input)];
+  MixingFactors& row = s.mixing[static_cast<std::size_t>(input)];
   row[static_cast<std::size_t>(channel)] = std::clamp(index, 0, kMixingItems - 1);
   return link.CmdWriteMixingBlock(WorkingCopy, input, encodeMixingRow(row));
 }

@@ -29,7 +29,6 @@ inline constexpr std::uint16_t kTakeReading = 0xFFFF;
 // The mixing lists: "x -63" .. "x -1" (0 to 62), "OFF" (63), "x 1" .. "x 63" (64 to 126).
 inline constexpr int kMixingItems = 127;
 inline constexpr int kMixingOff = 63;
-inline constexpr int kMixingMagnitude = 63;
 
 // Sensor thresholds, on the change of an input against its reference.
 inline constexpr int kThresholdLimit = 1023;
@@ -42,13 +41,13 @@ struct SensorSetting {
 };
 // Entries numbered input x 2 + row.
 using SensorSettings = std::array<SensorSetting, kSensorEntries>;
-using MixingRow = std::array<int, kBoardChannels>;  // list index per servo channel
+using MixingFactors = std::array<int, kBoardChannels>;  // list index per servo channel
 
 // The dialog's own copy of the board's analog settings and the latest readings.
 struct AnalogSettings {
   std::array<std::uint16_t, kAnalogInputCount> references{};
   std::array<std::uint16_t, kAnalogInputCount> measured{};
-  std::array<MixingRow, kAnalogInputCount> mixing{};
+  std::array<MixingFactors, kAnalogInputCount> mixing{};
   SensorSettings sensors{};
 
   AnalogSettings();
@@ -59,8 +58,8 @@ std::vector<std::string> mixingItems();
 // A mixing byte from a list index and back (a byte without bit 7 is "OFF").
 std::uint8_t mixingByte(int index);
 int mixingIndex(std::uint8_t byte);
-Bytes encodeMixingRow(const MixingRow& row);
-MixingRow decodeMixingRow(std::span<const std::uint8_t> block);
+Bytes encodeMixingRow(const MixingFactors& row);
+MixingFactors decodeMixingRow(std::span<const std::uint8_t> block);
 
 // The sensor table from an 18-byte block, and the table merged into a block as read: entries at
 // "OFF" keep the block's motion byte; every word is rebuilt from the threshold and the entry.
