@@ -297,6 +297,7 @@ bool TAdDlg::execute() {
   messages_.clear();
   link_.SetAnalogStream(kAnalogStreamOn);
   plot->clear();
+  clock_.restart();  // the plot's seconds count from the opening
   execModal(*this);
   closeAnalogDialog(link_, settings_);
   return true;

@@ -171,6 +171,7 @@ bool TPropoDlg::execute() {
   if (!openReceiverDialog(link_, ui_, settings_)) return false;
   ShowReceiverValues();
   plot->clear();
+  clock_.restart();  // the plot's seconds count from the opening
   execModal(*this);
   closeReceiverDialog(link_, ui_, settings_);
   return true;
