@@ -15,12 +15,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "ui/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
 #include "protocol/BoardMessages.h"
 #include "protocol/MotionTable.h"
 #include "tools/StripChart.h"
 #include "tools/core/BoardOptions.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {

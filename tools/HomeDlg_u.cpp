@@ -11,8 +11,8 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "ui/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {

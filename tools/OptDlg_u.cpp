@@ -11,9 +11,9 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
-#include "ui/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
 #include "protocol/MotionTable.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {

@@ -11,11 +11,11 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "ui/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
 #include "protocol/BoardMessages.h"
 #include "tools/StripChart.h"
 #include "tools/ToolWidgets.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {

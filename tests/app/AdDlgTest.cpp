@@ -10,11 +10,11 @@
 #include <cmath>
 
 #include "QtTestRunner.h"
-#include "ui/MessageDialog_u.h"
 #include "protocol/MotionTable.h"
 #include "tests/app/ToolDialogRig.h"
 #include "tools/AdDlg_u.h"
 #include "tools/StripChart.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 

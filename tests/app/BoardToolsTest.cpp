@@ -12,12 +12,12 @@
 #include "app/BoardActions.h"
 #include "app/BoardTools.h"
 #include "app/Main_u.h"
-#include "ui/MessageDialog_u.h"
 #include "tools/AdDlg_u.h"
 #include "tools/HomeDlg_u.h"
 #include "tools/OptDlg_u.h"
 #include "tools/PropoDlg_u.h"
 #include "tools/StripChart.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 

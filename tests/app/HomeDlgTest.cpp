@@ -9,10 +9,10 @@
 #include <QToolButton>
 
 #include "QtTestRunner.h"
-#include "ui/MessageDialog_u.h"
 #include "common/FileIo.h"
 #include "tests/app/ToolDialogRig.h"
 #include "tools/HomeDlg_u.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 

@@ -8,10 +8,10 @@
 #include <QToolButton>
 
 #include "QtTestRunner.h"
-#include "ui/MessageDialog_u.h"
 #include "protocol/MotionTable.h"
 #include "tests/app/ToolDialogRig.h"
 #include "tools/OptDlg_u.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 

@@ -8,10 +8,10 @@
 #include <QTest>
 
 #include "QtTestRunner.h"
-#include "ui/MessageDialog_u.h"
 #include "tests/app/ToolDialogRig.h"
 #include "tools/PropoDlg_u.h"
 #include "tools/StripChart.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 
