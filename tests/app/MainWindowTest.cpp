@@ -283,7 +283,12 @@ class MainWindowTest : public QObject {
     QVERIFY(QFile::exists(iniPath()));
     QVERIFY(!w.GridSw->isChecked());
     QCOMPARE(w.CommPort->currentIndex(), 0);
+    // A fresh install snaps to 10 x 10 once the grid is switched on.
+    QCOMPARE(w.canvas->editor().gridStepX(), 10);
+    QCOMPARE(w.canvas->editor().gridStepY(), 10);
     QCOMPARE(readIni().readString("PVR3", "CommPort", "?"), std::string("0"));
+    QCOMPARE(readIni().readString("PVR3", "GridWidth", "?"), std::string("10"));
+    QCOMPARE(readIni().readString("PVR3", "GridHeight", "?"), std::string("10"));
   }
 
   void quitAnsweredNoKeepsRunning() {
