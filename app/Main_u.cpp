@@ -38,7 +38,8 @@ namespace pvrj {
 namespace {
 
 const QString kChartFilter = QStringLiteral("VLBファイル (*.VLB)");
-const QString kAllFilter = QStringLiteral("全てのファイルを表示する (*.*)");
+// "*" rather than "*.*": names without a dot are files too.
+const QString kAllFilter = QStringLiteral("全てのファイルを表示する (*)");
 const char* const kQuitQuestion = "終了して構いませんでしょうか？";
 constexpr int kPanelWidths[3] = {100, 100, 50};
 constexpr int kListColumns = 5;

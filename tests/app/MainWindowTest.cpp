@@ -11,6 +11,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,6 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -454,9 +456,12 @@ class MainWindowTest : public QObject {
     Asked asked;
     setDialogAnswerer([&](QDialog& d) {
       if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+        const auto close = qScopeGuard([&d] {
+          if (d.isVisible()) d.reject();
+        });
         QCOMPARE(files->nameFilters(),
                  QStringList({QStringLiteral("VLBファイル (*.VLB)"),
-                              QStringLiteral("全てのファイルを表示する (*.*)")}));
+                              QStringLiteral("全てのファイルを表示する (*)")}));
         files->selectNameFilter(files->nameFilters().first());
         files->selectFile(chosen);
         static_cast<QDialog*>(files)->accept();
@@ -506,6 +511,36 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.chart().itemCount(), 3);
     // The load dialog leaves the tool that swallows the click that closed it.
     QCOMPARE(w.canvas->editor().toolMode(), int(kToolIgnoreNext));
+  }
+
+  void allFilesFilterListsFilesWithoutADot() {
+    TPivora3 w;
+    const QString folder = dir_->path() + QStringLiteral("/charts");
+    QVERIFY(QDir().mkpath(folder));
+    for (const char* name : {"wave.VLB", "motion", "notes.txt"})
+      QVERIFY(
+          writeTextFile((folder + QLatin1Char('/') + QLatin1String(name)).toStdString(), "x").ok());
+    int chartRows = -1;
+    int allRows = -1;
+    setDialogAnswerer([&](QDialog& d) {
+      // A failed check returns early; the dialog still closes.
+      const auto close = qScopeGuard([&d] { d.reject(); });
+      auto* files = qobject_cast<QFileDialog*>(&d);
+      QVERIFY(files);
+      auto* model = files->findChild<QFileSystemModel*>();
+      QVERIFY(model);
+      files->setDirectory(folder);
+      const QModelIndex index = model->index(folder);
+      // The folder is read in the background; each filter is applied to what was read.
+      QTRY_VERIFY_WITH_TIMEOUT(model->rowCount(index) > 0, 10000);
+      chartRows = model->rowCount(index);
+      files->selectNameFilter(files->nameFilters().at(1));
+      QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(index), 3, 10000);
+      allRows = model->rowCount(index);
+    });
+    w.OpenBtn->trigger();
+    QCOMPARE(chartRows, 1);
+    QCOMPARE(allRows, 3);
   }
 
   void portIsOpenedAtStartAndOnCloseUp() {
