@@ -6,12 +6,14 @@
 #include "app/BoardActions.h"
 #include "app/Main_u.h"
 #include "app/SingleInstance.h"
+#include "app/ToolkitTranslation.h"
 #include "common/SettingsFolder.h"
 #include "common/UserInterface.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(pvrj::kAppTitle));
+  pvrj::installToolkitTranslation(app);
   // No display name: the toolkit would append it to every caption ("確認 — Pivora J").
 
   pvrj::SingleInstanceLock lock(pvrj::instanceLockPath(pvrj::settingsFolder()));
