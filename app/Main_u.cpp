@@ -316,12 +316,26 @@ void TPivora3::buildStatusBar() {
   statusPanels = new QStatusBar(this);
   statusPanels->setObjectName(QStringLiteral("StaBar"));
   statusPanels->setSizeGripEnabled(true);
+  // The widest text each panel shows: the mouse position on the largest canvas, the board state.
+  const QStringList widest[3] = {
+      {QStringLiteral("X = 8888  Y = 8888")},
+      {QString::fromUtf8(kStateSleeping), QString::fromUtf8(kStateRunning)},
+      {}};
   for (int i = 0; i < 3; ++i) {
-    panels_[i] = new QLabel(statusPanels);
-    panels_[i]->setObjectName(QStringLiteral("StaBarPanel%1").arg(i));
-    panels_[i]->setFixedWidth(kPanelWidths[i]);
-    panels_[i]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    statusPanels->addWidget(panels_[i]);
+    QLabel* panel = new QLabel(statusPanels);
+    panels_[i] = panel;
+    panel->setObjectName(QStringLiteral("StaBarPanel%1").arg(i));
+    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    // At least the nominal width, and room for the text besides the frame and the label's indent
+    // ("Y = 100" lost its last digit at 100 pixels).
+    const QFontMetrics metrics(panel->font());
+    int needed = 0;
+    for (const QString& text : widest[i])
+      needed = std::max(needed, metrics.horizontalAdvance(text));
+    if (needed > 0)
+      needed += 2 * panel->frameWidth() + 2 * metrics.horizontalAdvance(QLatin1Char('x'));
+    panel->setFixedWidth(std::max(kPanelWidths[i], needed));
+    statusPanels->addWidget(panel);
   }
   setStatusBar(statusPanels);
 }

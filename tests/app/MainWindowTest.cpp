@@ -204,8 +204,9 @@ class MainWindowTest : public QObject {
     for (int i = 0; i < 3; ++i) {
       auto* panel = w.statusPanels->findChild<QLabel*>(QStringLiteral("StaBarPanel%1").arg(i));
       QVERIFY(panel);
-      QCOMPARE(panel->width(), widths[i]);
+      QVERIFY(panel->width() >= widths[i]);  // wider only where the text needs it
     }
+    QCOMPARE(w.statusPanels->findChild<QLabel*>(QStringLiteral("StaBarPanel2"))->width(), 50);
     QCOMPARE(w.panelText(0), QStringLiteral("X = 0  Y = 0"));
     QCOMPARE(w.panelText(2), QString());
 
@@ -699,6 +700,31 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.panelText(0), QStringLiteral("X = 12  Y = 340"));
     w.ui().setBoardState("スリープ");
     QCOMPARE(w.panelText(1), QStringLiteral("スリープ"));
+  }
+
+  void statusBarPanelsShowTheirWholeText() {
+    TPivora3 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto fits = [&w](int panel) {
+      auto* label = w.statusPanels->findChild<QLabel*>(QStringLiteral("StaBarPanel%1").arg(panel));
+      const QFontMetrics metrics(label->font());
+      // A framed label sets its text in by half an "x".
+      const int room =
+          label->contentsRect().width() - metrics.horizontalAdvance(QLatin1Char('x')) / 2;
+      const int text = metrics.horizontalAdvance(label->text());
+      return text <= room
+                 ? QString()
+                 : QStringLiteral("\"%1\": %2 > %3").arg(label->text()).arg(text).arg(room);
+    };
+    for (int xy : {100, 640, 7999}) {
+      emit w.canvas->mousePositionChanged(xy, xy);
+      QVERIFY2(fits(0).isEmpty(), qPrintable(fits(0)));
+    }
+    for (const char* state : {"スリープ", "動作中"}) {
+      w.ui().setBoardState(state);
+      QVERIFY2(fits(1).isEmpty(), qPrintable(fits(1)));
+    }
   }
 
   void activationHidesTheItemEditors() {
