@@ -740,7 +740,7 @@ class MainWindowTest : public QObject {
     }  // a window that went away is skipped
     QApplication::setActiveWindow(&editor);
     QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitFor([&] { return w.isActiveWindow(); }, 2000));
+    QVERIFY(QTest::qWaitFor([&] { return w.isActiveWindow(); }, 10000));
     QVERIFY(!editor.isVisible());
   }
 
