@@ -244,7 +244,7 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE(w.width(), std::max(width, w.minimumSizeHint().width()));
     QVERIFY(w.width() <= std::max(width, 400));
     QApplication::sendPostedEvents();
-    w.centralWidget()->layout()->activate();
+    w.layout()->activate();
 
     const QRect window = w.rect();
     const QRect pagesTop = QRect(w.pages->mapTo(&w, QPoint(0, 0)), w.pages->size());
