@@ -8,6 +8,7 @@
 #include "app/ItemActions.h"
 #include "app/Main_u.h"
 #include "app/SingleInstance.h"
+#include "app/ToolkitTranslation.h"
 #include "common/SettingsFolder.h"
 #include "common/UserInterface.h"
 #include "editors/PrmDlg_u.h"
@@ -16,6 +17,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(pvrj::kAppTitle));
+  pvrj::installToolkitTranslation(app);
   // No display name: the toolkit would append it to every caption ("確認 — Pivora J").
 
   QStringList arguments = QApplication::arguments();

@@ -1,7 +1,7 @@
 # Installs the Debian packages the build needs that are missing (sourced by scripts/run and scripts/test).
 pvrj_install_deps() {
   local wanted=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
-                libbenchmark-dev libjpeg62-turbo-dev fonts-ipafont-gothic "$@")
+                libbenchmark-dev libjpeg62-turbo-dev fonts-ipafont-gothic qt6-translations-l10n "$@")
   local missing=()
   local p
   for p in "${wanted[@]}"; do
