@@ -10,8 +10,8 @@
 #include <QTranslator>
 
 #include "QtTestRunner.h"
-#include "ui/MessageDialog_u.h"
 #include "app/ToolkitTranslation.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 
