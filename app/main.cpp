@@ -9,6 +9,7 @@
 #include "app/ItemActions.h"
 #include "app/Main_u.h"
 #include "app/SingleInstance.h"
+#include "app/ToolkitTranslation.h"
 #include "chart/ChartGeometry.h"
 #include "common/SettingsFolder.h"
 #include "common/UserInterface.h"
@@ -21,6 +22,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(pvrj::kAppTitle));
+  pvrj::installToolkitTranslation(app);
   // No display name: the toolkit would append it to every caption ("確認 — Pivora J").
 
   QStringList arguments = QApplication::arguments();

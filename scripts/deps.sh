@@ -3,7 +3,7 @@ pvrj_install_deps() {
   # Qt Charts needs the OpenGL module's build files, which its package does not pull in.
   local wanted=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev
                 libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev fonts-ipafont-gothic
-                "$@")
+                qt6-translations-l10n "$@")
   local missing=()
   local p
   for p in "${wanted[@]}"; do
