@@ -51,6 +51,8 @@ int main(int argc, char** argv) {
   // works on the position editor's link sets, names and rates; owned by the main window.
   new pvrj::ItemActions(mainWindow, boardActions->table(), *positionEditor);
   mainWindow.show();
+  // A chart left by a run that did not end normally is offered before anything else.
+  mainWindow.offerRecovery();
 
   // Ends once the main window has closed after the quit question; every other window closes
   // with it.
