@@ -469,9 +469,12 @@ void ChartPainter::paintScaled(QImage& image, const QRect& area, const Chart& ch
            std::max(y0, y1) < reach.top() || std::min(y0, y1) > reach.bottom();
   };
 
-  // Lines, arrow heads and bend point marks, drawn as shapes in chart coordinates.
+  // Lines, arrow heads and bend point marks, drawn as shapes in chart coordinates. A chart pixel
+  // is the square from (x, y) to (x + 1, y + 1); shapes run through its middle, as they do when
+  // drawn pixel for pixel.
   p.save();
   p.scale(scale, scale);
+  p.translate(0.5, 0.5);
   auto& path = cache_->path;
   for (const auto& link : chart.links) {
     linkPathInto(chart, link, path);
@@ -522,6 +525,7 @@ void ChartPainter::paintScaled(QImage& image, const QRect& area, const Chart& ch
   }
 
   p.scale(scale, scale);
+  p.translate(0.5, 0.5);
   if (chart.validItem(chart.Start)) {
     const ChartItem& item = chart.items[static_cast<std::size_t>(chart.Start)];
     const StartMark mark = startMark(item);
