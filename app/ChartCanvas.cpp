@@ -971,10 +971,14 @@ void ChartCanvas::ColorClick(std::uint32_t color) {
 
 void ChartCanvas::OtherColorClick() {
   // One chooser per selected item, in index order; a cancelled one leaves that item as it was.
+  // The chooser runs the event loop: a chart handed over by another start may replace this one
+  // meanwhile, and the indices taken before then name nothing (or other items).
+  const std::uint64_t generation = chart_.generation.value();
   for (int index : editor_.selectedItems()) {
-    if (!chooseColor) break;
+    if (!chooseColor || chart_.generation.value() != generation || index >= chart_.itemCount())
+      break;
     const auto chosen = chooseColor(chart_.items[static_cast<std::size_t>(index)].Color);
-    if (chosen && index < chart_.itemCount()) {
+    if (chosen && chart_.generation.value() == generation && index < chart_.itemCount()) {
       chart_.items[static_cast<std::size_t>(index)].Color = *chosen;
     }
   }
