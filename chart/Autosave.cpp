@@ -1,7 +1,9 @@
 // The autosaved chart: its folder, the writer thread, and what a crashed run left behind.
 #include "chart/Autosave.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +18,8 @@ namespace pvrj {
 namespace {
 
 constexpr int kMostSetAsideNames = 1000;  // names tried for one second's autosave
+// The writer yields to the user's thread when the processor is busy.
+constexpr int kWriterNiceness = 10;
 
 std::string localTime(std::time_t t, const char* format) {
   std::tm parts{};
@@ -126,6 +130,8 @@ Status AutosaveWriter::lastResult() const {
 }
 
 void AutosaveWriter::run() {
+  // Best effort: on Linux a thread's niceness is its own.
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWriterNiceness);
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return stopping_ || waiting_ != nullptr; });
