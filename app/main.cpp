@@ -73,6 +73,8 @@ int main(int argc, char** argv) {
     return table;
   };
   mainWindow.show();
+  // A chart left by a run that did not end normally is offered before anything else.
+  mainWindow.offerRecovery();
 
   // Ends once the main window has closed after the quit question; every other window closes
   // with it.

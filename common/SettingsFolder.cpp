@@ -75,6 +75,18 @@ std::string userConfigFolder() {
   return joinPath(base, "pivora");
 }
 
+std::string userStateFolder() {
+  std::string base = environment("XDG_STATE_HOME");
+  if (base.empty() || base.front() != '/') base = joinPath(homeFolder(), ".local/state");
+  return joinPath(base, "pivora");
+}
+
+std::string userDataFolder() {
+  std::string base = environment("XDG_DATA_HOME");
+  if (base.empty() || base.front() != '/') base = joinPath(homeFolder(), ".local/share");
+  return base;
+}
+
 std::string settingsFolder() {
   std::string forced = environment(kSettingsDirVariable);
   if (!forced.empty()) return forced;

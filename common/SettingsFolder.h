@@ -19,6 +19,14 @@ std::string executableFolder();
 // The per-user folder: $XDG_CONFIG_HOME/pivora, by default ~/.config/pivora.
 std::string userConfigFolder();
 
+// The per-user folder for what the editor keeps between runs besides its settings (the autosaved
+// chart, the recent files): $XDG_STATE_HOME/pivora, by default ~/.local/state/pivora. Not made
+// here.
+std::string userStateFolder();
+
+// The per-user data folder of the desktop: $XDG_DATA_HOME, by default ~/.local/share.
+std::string userDataFolder();
+
 // The folder for "PVR3J.ini", "PATTERN.ini" and ports/: PVRJ_SETTINGS_DIR when set; else the
 // executable's folder when it is writable and not an installed one under /usr (a portable
 // install, the build tree); else the per-user folder, which is created when missing so the settings

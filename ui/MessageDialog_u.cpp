@@ -247,7 +247,14 @@ void QtUserInterface::showStatus(const std::string& message) {
 }
 
 void QtUserInterface::setBusy(bool busy) {
-  if (window_) window_->setWindowTitle(QString::fromUtf8(busy ? kBusyTitle : kAppTitle));
+  busy_ = busy;
+  // kBusyTitle is what this gives for the plain title.
+  if (window_) window_->setWindowTitle(busy ? title_ + QStringLiteral(" [通信中]") : title_);
+}
+
+void QtUserInterface::setTitle(const QString& title) {
+  title_ = title;
+  setBusy(busy_);
 }
 
 void QtUserInterface::setBoardState(const std::string& text) {

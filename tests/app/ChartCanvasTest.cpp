@@ -509,6 +509,25 @@ class ChartCanvasTest : public QObject {
     QCOMPARE(chart.items[1].Color, std::uint32_t(0));
   }
 
+  // While a chooser is open another start may hand over a chart that replaces this one: the
+  // choosers stop, and nothing is written into items that the old indices no longer name.
+  void aChartReplacedWhileTheChooserIsOpenStopsTheChoosers() {
+    for (int i = 0; i < 4; ++i) addItem(chart, kItemPos, i * 60, 0);
+    for (ChartItem& item : chart.items) item.Selected = true;
+    int calls = 0;
+    canvas->chooseColor = [&](std::uint32_t) -> std::optional<std::uint32_t> {
+      if (++calls == 1) {
+        chart.clear();
+        addItem(chart, kItemPos, 0, 0);
+      }
+      return 0x123456u;
+    };
+    canvas->ColorMenu->actions().last()->trigger();
+    QCOMPARE(calls, 1);
+    QCOMPARE(chart.itemCount(), 1);
+    QCOMPARE(chart.items[0].Color, kWhite);
+  }
+
   void motionRowsDropAsMotionItems() {
     QCOMPARE(encodeMotionRow(2, QStringLiteral("M3 WALK")), QByteArray("2\tM3 WALK"));
     int slot = -1;

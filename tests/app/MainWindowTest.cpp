@@ -116,6 +116,8 @@ const char* const kToolBarControls[][3] = {
     {"PartsMenu", "Link1Btn", "接続配線ボタン"},
     {"PartsMenu", "Link2Btn", "分岐配線ボタン"},
     {"PartsMenu", "CompileBtn", "コンパイルボタン"},
+    {"PartsMenu", "UndoBtn", "元に戻すボタン (Ctrl+Z)"},
+    {"PartsMenu", "RedoBtn", "やり直しボタン (Ctrl+Shift+Z, Ctrl+Y)"},
     {"CommandMenu", "HomePosBtn", "ホームポジションボタン"},
     {"CommandMenu", "MotWriteBtn", "書込ボタン"},
     {"CommandMenu", "MotReadBtn", "読込ボタン"},
@@ -274,7 +276,7 @@ class MainWindowTest : public QObject {
             qPrintable(QStringLiteral("%1: %2 in %3").arg(name).arg(text).arg(button->width())));
       }
     }
-    QCOMPARE(controls, 30);
+    QCOMPARE(controls, 32);
   }
 
   void everyControlHasItsNameAndHint_data() {

@@ -138,11 +138,13 @@ class TableDlgBoardActionsTest : public QObject {
     QCOMPARE(w.dumpView->count(), 3);
 
     // Another program asks for slot 5; then for 85, which is ignored, and 5 again. Every exchange
-    // shows the busy caption, so counting captions tells whether 85 reached the board: requests on
-    // one connection are handled in order, so 85 is done once the second 5 has played.
+    // shows the busy caption (the title, which now names the read chart as modified, and
+    // " [通信中]"), so counting captions tells whether 85 reached the board: requests on one
+    // connection are handled in order, so 85 is done once the second 5 has played.
+    QCOMPARE(w.windowTitle(), QStringLiteral("無題* - Pivora J"));
     int exchanges = 0;
     connect(&w, &QWidget::windowTitleChanged, &w, [&exchanges](const QString& title) {
-      if (title == QString::fromUtf8(kBusyTitle)) ++exchanges;
+      if (title == QStringLiteral("無題* - Pivora J [通信中]")) ++exchanges;
     });
     QLocalSocket client;
     client.connectToServer(socketName());

@@ -83,6 +83,37 @@ TEST_F(SettingsFolderTest, RelativeXdgFolderIsIgnored) {
   EXPECT_EQ(userConfigFolder(), "/home/someone/.config/pivora");
 }
 
+// Table: variable value -> state and data folders (HOME is /home/someone).
+TEST_F(SettingsFolderTest, StateAndDataFoldersFollowTheXdgVariables) {
+  setenv("HOME", "/home/someone", 1);
+  struct Row {
+    const char* value;  // nullptr: unset
+    const char* state;
+    const char* data;
+  } const rows[] = {
+      {nullptr, "/home/someone/.local/state/pivora", "/home/someone/.local/share"},
+      {"/var/x", "/var/x/pivora", "/var/x"},
+      {"relative", "/home/someone/.local/state/pivora", "/home/someone/.local/share"},
+  };
+  std::string savedState, savedData;
+  bool hadState = false, hadData = false;
+  saveVariable("XDG_STATE_HOME", savedState, hadState);
+  saveVariable("XDG_DATA_HOME", savedData, hadData);
+  for (const Row& row : rows) {
+    if (row.value) {
+      setenv("XDG_STATE_HOME", row.value, 1);
+      setenv("XDG_DATA_HOME", row.value, 1);
+    } else {
+      unsetenv("XDG_STATE_HOME");
+      unsetenv("XDG_DATA_HOME");
+    }
+    EXPECT_EQ(userStateFolder(), row.state) << (row.value ? row.value : "unset");
+    EXPECT_EQ(userDataFolder(), row.data) << (row.value ? row.value : "unset");
+  }
+  restoreVariable("XDG_STATE_HOME", savedState, hadState);
+  restoreVariable("XDG_DATA_HOME", savedData, hadData);
+}
+
 TEST_F(SettingsFolderTest, ComPortWithoutLinkIsTheSerialDevice) {
   EXPECT_EQ(comPortDevice(1), "/dev/ttyS0");
   EXPECT_EQ(comPortDevice(12), "/dev/ttyS11");
