@@ -88,6 +88,16 @@ class TPivora3 : public QMainWindow {
   // Windows hidden whenever the main window becomes active (the item editors and the like).
   void hideOnActivation(QWidget* window);
 
+  // What the environment settings change for the rest of the run: the canvas size, the grid
+  // steps (below 2 raised to 2; snapping stays as it is), and the tool bars shown, by object name.
+  QSize canvasSize() const;
+  void setCanvasSize(int width, int height);
+  int gridStepX() const;
+  int gridStepY() const;
+  void setGridSteps(int stepX, int stepY);
+  bool toolBarShown(const QString& name) const;
+  void showToolBar(const QString& name, bool shown);
+
   // Controls, named as the rest of the program knows them.
   QToolBar* fileBar;
   QToolBar* partsBar;

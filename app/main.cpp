@@ -5,14 +5,20 @@
 
 #include "app/BoardActions.h"
 #include "app/Main_u.h"
+#include "app/PrefsActions.h"
 #include "app/SingleInstance.h"
 #include "common/SettingsFolder.h"
 #include "common/UserInterface.h"
+#include "packaging/DesktopFiles.h"
+#include "prefs/ProgramIcon.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(pvrj::kAppTitle));
   // No display name: the toolkit would append it to every caption ("確認 — Pivora J").
+  QApplication::setWindowIcon(pvrj::programIcon());
+  // Desktops find the entry, and with it the icon, of the windows by this name.
+  QGuiApplication::setDesktopFileName(QString::fromUtf8(pvrj::kDesktopId));
 
   QStringList arguments = QApplication::arguments();
   arguments.removeFirst();
@@ -35,6 +41,8 @@ int main(int argc, char** argv) {
   // The board buttons with the motion table and the data dialog, and the request socket; owned
   // by the main window.
   new pvrj::BoardActions(mainWindow, socketPath);
+  // The environment, information and servo-bus buttons with their windows.
+  new pvrj::PrefsActions(mainWindow);
   mainWindow.show();
 
   // Ends once the main window has closed after the quit question; every other window closes

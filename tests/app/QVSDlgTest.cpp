@@ -8,12 +8,15 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
 
 #include "QtTestRunner.h"
+#include "app/Main_u.h"
 #include "app/MessageDialog_u.h"
+#include "app/PrefsActions.h"
 #include "board/VirtualBoardPort.h"
 #include "protocol/BoardLink.h"
 #include "tests/support/FakeUserInterface.h"
@@ -304,6 +307,25 @@ class QVSDlgTest : public QObject {
     QCOMPARE(r.stored(2), before);
     QCOMPARE(r.cell(2, 9), QString());
     QVERIFY(r.dialog.isEnabled());
+  }
+
+  void servoBusButtonWithoutABoardShowsNothing() {
+    QTemporaryDir settings;
+    qputenv("PVRJ_SETTINGS_DIR", settings.path().toUtf8());
+    {
+      TPivora3 w;
+      auto* actions = new PrefsActions(w);
+      QCOMPARE(w.QVSBtn->toolTip(), QString("ＱＶＳボタン"));
+      bool shown = false;
+      setDialogAnswerer([&](QDialog& d) {
+        shown = true;
+        d.reject();
+      });
+      w.QVSBtn->trigger();  // the port is "OFF": the mask cannot be read
+      QVERIFY(!shown);
+      QVERIFY(actions->qvsDlg().isHidden());
+    }
+    qunsetenv("PVRJ_SETTINGS_DIR");
   }
 
   void aDropFromElsewhereIsRefused() {
