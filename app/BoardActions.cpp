@@ -151,7 +151,7 @@ void BoardActions::CompileBtnClick() {
 }
 
 void BoardActions::HomePosBtnClick() {
-  returnToHome(window_.boardLink());
+  homePositionButton(window_.boardLink(), window_.ui());
 }
 
 void BoardActions::MotWriteBtnClick() {
@@ -172,11 +172,11 @@ void BoardActions::MotDelBtnClick() {
 }
 
 void BoardActions::MotStpBtnClick() {
-  stopBoard(window_.boardLink());
+  stopBoard(window_.boardLink(), window_.ui());
 }
 
 void BoardActions::SpeedButton1Click() {
-  pauseBoard(window_.boardLink());
+  pauseBoard(window_.boardLink(), window_.ui());
 }
 
 void BoardActions::MotRunBtnClick() {

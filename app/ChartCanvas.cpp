@@ -35,14 +35,6 @@ constexpr int kMaxFaceSide = 2048;
 // How far the start flag reaches outside its item's box.
 constexpr int kFlagReach = 13;
 
-QColor toQColor(std::uint32_t rgb) {
-  return QColor(redOf(rgb), greenOf(rgb), blueOf(rgb));
-}
-
-std::uint32_t fromQColor(const QColor& c) {
-  return rgbColor(c.red(), c.green(), c.blue());
-}
-
 QPoint toQPoint(ChartPoint p) {
   return QPoint(p.x, p.y);
 }
@@ -192,26 +184,6 @@ void drawArrow(QPainter& p, const std::array<ChartPoint, 3>& corners, std::uint3
 
 }  // namespace
 
-std::uint32_t paletteSystemColor(std::uint32_t reference) {
-  const QPalette palette = QApplication::palette();
-  switch (reference & ~kSystemColorFlag) {
-    case 5:  // window: the background of content areas
-      return fromQColor(palette.color(QPalette::Base));
-    case 8:  // window text
-      return fromQColor(palette.color(QPalette::Text));
-    case 13:
-      return fromQColor(palette.color(QPalette::Highlight));
-    case 14:
-      return fromQColor(palette.color(QPalette::HighlightedText));
-    case 15:  // button face
-      return fromQColor(palette.color(QPalette::Button));
-    case 18:  // button text
-      return fromQColor(palette.color(QPalette::ButtonText));
-    default:
-      return fromQColor(palette.color(QPalette::Window));
-  }
-}
-
 QByteArray encodeMotionRow(int slot, const QString& caption) {
   return QByteArray::number(slot) + '\t' + caption.toUtf8();
 }
@@ -263,7 +235,7 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
   font.setStyleStrategy(QFont::NoAntialias);
   p.setFont(font);
 
-  // 1. Background.
+  // Background.
   p.fillRect(clip, toQColor(colors.window));
 
   // Anything whose box misses the area is skipped; the clip would drop its pixels anyway.
@@ -273,7 +245,7 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
            std::max(y0, y1) < reach.top() || std::min(y0, y1) > reach.bottom();
   };
 
-  // 2. Lines, each segment with its arrow head, then the marks of a selected line's bend points.
+  // Lines, each segment with its arrow head, then the marks of a selected line's bend points.
   auto& path = cache_->path;
   for (const auto& link : chart.links) {
     linkPathInto(chart, link, path);
@@ -325,7 +297,7 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
     }
   }
 
-  // 3. Items: unselected ones first, then the selected ones on top, each group in index order.
+  // Items: unselected ones first, then the selected ones on top, each group in index order.
   auto drawItem = [&](const ChartItem& item) {
     if (item.Width <= 0 || item.Height <= 0) return;
     if (boxMisses(item.Left, item.Top, item.Left + item.Width, item.Top + item.Height)) return;
@@ -362,7 +334,7 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
     if (item.Selected) drawItem(item);
   }
 
-  // 4. The start flag.
+  // The start flag.
   if (chart.validItem(chart.Start)) {
     const ChartItem& item = chart.items[static_cast<std::size_t>(chart.Start)];
     if (!boxMisses(item.Left - kFlagReach, item.Top - kFlagReach, item.Left + kFlagReach,
@@ -378,7 +350,7 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
   }
   if (editor == nullptr) return;
 
-  // 5. The rubber band.
+  // The rubber band.
   if (editor->rubberBand()) {
     const ChartPoint a = editor->mouseDownPoint();
     const ChartPoint b = editor->currentPoint();
@@ -388,7 +360,7 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
     p.drawPolyline(band, 5);
   }
 
-  // 6. The line being drawn.
+  // The line being drawn.
   if (editor->lineDrawing() && !editor->linePoints().empty()) {
     p.setPen(QPen(toQColor(kRed), 1, Qt::SolidLine));
     QPolygon line;

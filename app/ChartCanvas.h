@@ -11,6 +11,7 @@
 #include "chart/Chart.h"
 #include "chart/ChartEditor.h"
 #include "common/UserInterface.h"
+#include "ui/Colors.h"
 
 class QMenu;
 class QAction;
@@ -23,9 +24,6 @@ inline constexpr const char* kMotionRowMime = "application/x-pvrj-motion-row";
 // Builds and reads that payload.
 QByteArray encodeMotionRow(int slot, const QString& caption);
 bool decodeMotionRow(const QByteArray& data, int& slot, QString& caption);
-
-// The resolver of system colour references through the application palette.
-std::uint32_t paletteSystemColor(std::uint32_t reference);
 
 // Paints a chart and the editor's rubber band and line in progress onto an image. With caching on
 // it reuses item faces, text and arrow heads between calls; the pixels are the same either way.

@@ -61,35 +61,35 @@ TPivora3::TPivora3(const QStringList& arguments, QWidget* parent) : QMainWindow(
   buildBoardLink();
   qApp->installEventFilter(this);
 
-  // 1. Settings: grid, grid steps and port, then written back once.
+  // Settings: grid, grid steps and port, then written back once.
   readSettings();
   writeSettings();
-  // 2. The port chosen there; the outcome shows in the status line.
+  // The port chosen there; the outcome shows in the status line.
   link_->OpenBoardPort(*opener_, CommPort->currentIndex());
-  // 3. Chart header defaults.
+  // Chart header defaults.
   chart_.Name = kDefaultChartName;
   chart_.Port = kAllChannels;
   chart_.Ctrl = kDefaultCtrl;
-  // 4. Files dropped onto the window.
+  // Files dropped onto the window.
   setAcceptDrops(true);
-  // 5. Caption.
+  // Caption.
   setWindowTitle(QString::fromUtf8(kAppTitle));
-  // 6. Editing state: select tool, no start item.
+  // Editing state: select tool, no start item.
   canvas->editor().setToolMode(kToolSelect);
   SelectBtn->setChecked(true);
   chart_.Start = -1;
   Image1MouseMoved(0, 0);  // the last mouse position starts at the origin
-  // 7. Client area.
+  // Client area.
   resize(kClientWidth, kClientHeight);
-  // 8. Attempts of a board exchange.
+  // Attempts of a board exchange.
   link_->RetryCount = kBoardRetryCount;
-  // 9. Canvas size. The stored grid steps stay in force (see readSettings).
+  // Canvas size. The stored grid steps stay in force (see readSettings).
   canvas->setCanvasSize(kCanvasWidth, kCanvasHeight);
-  // 10. Empty chart and receive buffer.
+  // Empty chart and receive buffer.
   chart_.clear();
   messages_.clear();
   updateEditCaption();
-  // 11. A chart named on the command line.
+  // A chart named on the command line.
   if (!arguments.isEmpty() && !arguments.first().isEmpty()) {
     chart_.clear();
     openChart(arguments.first().toStdString());
@@ -481,12 +481,7 @@ void QtMainThreadDispatcher::post(std::function<void()> call) {
 void TPivora3::buildBoardLink() {
   dispatcher_ = std::make_unique<QtMainThreadDispatcher>(this);
   serialPort = std::make_unique<TCommX>(dispatcher_.get());
-  serialPort->SetBitRate(kBoardBitRate);
-  serialPort->SetCharSize(8);
-  serialPort->SetParityBit(cpbNone);
-  serialPort->SetStopBit(csb1);
-  serialPort->SetFlowCtrl(cfcNone);
-  serialPort->SetTimeOutTrans(kBoardTransmitTimeOut);
+  configureBoardLine(*serialPort);
   serialPort->OnReceive = [this](TCustomCommX&, std::int32_t size) { CommX1Receive(size); };
   opener_ = std::make_unique<CommXOpener>(*serialPort);
   link_ = std::make_unique<BoardLink>(*serialPort, ui_);

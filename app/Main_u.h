@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageDialog_u.h"
-#include "app/Settings.h"
 #include "chart/Chart.h"
 #include "chart/ChartFile.h"
+#include "common/Settings.h"
 #include "protocol/BoardLink.h"
 #include "protocol/BoardMessages.h"
 #include "protocol/CommXOpener.h"
 #include "serial/CommX.h"
+#include "ui/MessageDialog_u.h"
 
 class QAction;
 class QActionGroup;
@@ -51,8 +51,6 @@ inline constexpr int kClientHeight = 580;
 inline constexpr int kCanvasWidth = 640;
 inline constexpr int kCanvasHeight = 480;
 inline constexpr int kBoardRetryCount = 5;
-inline constexpr int kBoardBitRate = 115200;
-inline constexpr int kBoardTransmitTimeOut = 3000;  // ms
 
 class TPivora3 : public QMainWindow {
   Q_OBJECT

@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/MessageDialog_u.h"
 #include "app/RequestSocket.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {

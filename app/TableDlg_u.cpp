@@ -12,9 +12,10 @@
 #include <QVBoxLayout>
 
 #include "app/ChartCanvas.h"
-#include "app/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
+#include "protocol/EntryEditing.h"
 #include "tools/DataDlg_u.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {
@@ -134,18 +135,12 @@ void TTableDlg::MotReadBtnClick() {
 void TTableDlg::ListViewDblClick(int n) {
   if (!link_ || n < 0 || n >= table_.rowCount() || n >= kTableSlots) return;
   ListView->setCurrentItem(ListView->topLevelItem(n));
-  if (!link_->SetSleep(kSleepOn) || !link_->SetReceiverStream(kStreamOn)) return;
-  Bytes entry;
-  if (!link_->CmdReadTableEntry(n, entry)) return;
-  table_.ShowTableEntry(entry.data(), entry.size(), n, false);
-  if (!link_->SetReceiverStream(kStreamOff) || !link_->SetSleep(kSleepOff) ||
-      !link_->SetOptionBit5(kBit5Clear) || !link_->SetOptionBit5(kBit5Set))
-    return;
-  dataDlg_.LoadDataProperties(n, n >= kFirstScenarioSlot ? kScenarioChart : kMotionChart);
-  if (runDataDialog(dataDlg_) != QDialog::Accepted) return;
-  link_->UpdateTableEntry(n, -1, static_cast<long>(dataDlg_.CollectPortMask()),
-                          dataDlg_.controlValue(chart_.Ctrl & 0xFFFF), kKeepDate,
-                          dataDlg_.MotName->text().toStdString());
+  editTableEntry(*link_, table_, n, [this](int row) -> std::optional<EntryEdit> {
+    dataDlg_.LoadDataProperties(row, row >= kFirstScenarioSlot ? kScenarioChart : kMotionChart);
+    if (runDataDialog(dataDlg_) != QDialog::Accepted) return std::nullopt;
+    return EntryEdit{dataDlg_.MotName->text().toStdString(), dataDlg_.CollectPortMask(),
+                     dataDlg_.controlValue(chart_.Ctrl & 0xFFFF)};
+  });
 }
 
 }  // namespace pvrj

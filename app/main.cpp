@@ -2,15 +2,20 @@
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>
+#include <memory>
 
 #include "app/BoardActions.h"
+#include "app/ItemActions.h"
 #include "app/Main_u.h"
 #include "app/PrefsActions.h"
 #include "app/SingleInstance.h"
 #include "common/SettingsFolder.h"
 #include "common/UserInterface.h"
+#include "editors/PrmDlg_u.h"
 #include "packaging/DesktopFiles.h"
 #include "prefs/ProgramIcon.h"
+#include "tools/DataDlg_u.h"
+#include "tools/QVSDlg_u.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -38,11 +43,23 @@ int main(int argc, char** argv) {
   // receiver, servo-bus list, servo-bus parameters, item properties, environment settings,
   // compare editor, setting editor, port and link.
   pvrj::TPivora3 mainWindow(arguments);
+  // The position editor goes before the main window, writing its desktop and link sets back.
+  auto positionEditor = std::make_unique<pvrj::TPrmDlg>(mainWindow.chart(), &mainWindow);
+  pvrj::connectPositionEditor(mainWindow, *positionEditor);
   // The board buttons with the motion table and the data dialog, and the request socket; owned
   // by the main window.
-  new pvrj::BoardActions(mainWindow, socketPath);
+  auto* boardActions = new pvrj::BoardActions(mainWindow, socketPath);
+  boardActions->dataDlg().channelLabels = [&editor = *positionEditor] {
+    return editor.channelLabels();
+  };
+  // The setting and compare editors, the item properties and the per-channel entry dialog, which
+  // works on the position editor's link sets, names and rates; owned by the main window.
+  new pvrj::ItemActions(mainWindow, boardActions->table(), *positionEditor);
   // The environment, information and servo-bus buttons with their windows.
-  new pvrj::PrefsActions(mainWindow);
+  auto* prefsActions = new pvrj::PrefsActions(mainWindow);
+  prefsActions->qvsDlg().channelName = [&editor = *positionEditor](int channel) {
+    return editor.channelLabels()[static_cast<std::size_t>(channel - 1)].name;
+  };
   mainWindow.show();
 
   // Ends once the main window has closed after the quit question; every other window closes

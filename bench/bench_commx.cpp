@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "protocol/CommXOpener.h"
 #include "serial/CommX.h"
 
 namespace {
@@ -74,9 +75,7 @@ class EchoPty {
 bool openAsBoardLink(pvrj::TCommX& port, pvrj::QueueDispatcher& dispatcher,
                      const std::string& device, benchmark::State& state) {
   port.SetDevicePath(device);
-  port.SetBitRate(115200);
-  port.SetFlowCtrl(pvrj::cfcNone);
-  port.SetTimeOutReceive(300);
+  pvrj::configureBoardLine(port);
   port.SetWaitHook([&dispatcher] { dispatcher.drain(); });
   try {
     port.Open();

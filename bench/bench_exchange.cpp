@@ -12,7 +12,6 @@
 #include <memory>
 #include <vector>
 
-#define PVRJ_BOARD_EXE PVRJ_BINARY_DIR "/board/pvrj-board"
 #include "protocol/BoardLink.h"
 #include "protocol/CommXOpener.h"
 #include "serial/CommX.h"
@@ -28,8 +27,6 @@ constexpr int kExchanges = 1000;
 constexpr int kRepetitions = 5;
 // The side-by-side comparison alternates blocks this long, so both loops see the same load.
 constexpr int kBlock = 50;
-constexpr int kReadTimeOutMs = 300;
-constexpr int kBitRate = 115200;
 const std::uint8_t kHandshake[] = {0x0D};
 const std::uint8_t kReadOptions[] = {0xF1, 0x00, 0xF1};
 constexpr std::size_t kReplyLength = 3;
@@ -48,8 +45,7 @@ test::BoardProcess& referenceBoard() {
 class LinkLoop {
  public:
   bool open(const std::string& device) {
-    comm_.SetBitRate(kBitRate);
-    comm_.SetFlowCtrl(cfcNone);
+    configureBoardLine(comm_);
     CommXOpener opener(comm_, device);
     return !device.empty() && link_.OpenNamedPort(opener, device);
   }
@@ -94,7 +90,7 @@ class ReferenceLoop {
     std::size_t got = 0;
     while (got < count) {
       pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, kReadTimeOutMs) <= 0) return false;
+      if (::poll(&p, 1, kReceiveTimeOut) <= 0) return false;
       ssize_t n = ::read(fd_, buffer + got, count - got);
       if (n <= 0) return false;
       got += static_cast<std::size_t>(n);

@@ -14,6 +14,7 @@
 
 #include "common/UserInterface.h"
 #include "compiler/Transfer.h"
+#include "protocol/CommXOpener.h"
 #include "serial/CommX.h"
 
 extern char** environ;
@@ -21,7 +22,6 @@ extern char** environ;
 namespace pvrj {
 namespace {
 
-constexpr int kLineBitRate = 115200;
 constexpr double kBitsPerByte = 10.0;
 constexpr int kStartTimeoutMs = 10000;
 constexpr int kMotionItems = 29;  // plus END: 30 records, one full slot
@@ -72,7 +72,7 @@ class PacedBoard {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    std::string exe = PVRJ_BINARY_DIR "/board/pvrj-board";
+    std::string exe = PVRJ_BOARD_EXE;
     std::vector<std::string> args{exe, "--device-only"};
     if (pace) args.push_back("--pace");
     std::vector<char*> argv;
@@ -127,14 +127,13 @@ void BM_WriteAndReadBack30Records(benchmark::State& state) {
   }
   TCommX serial;
   serial.SetPortName(board.device());
-  serial.SetBitRate(kLineBitRate);
+  configureBoardLine(serial);
   try {
     serial.Open();
   } catch (const ECommError& e) {
     state.SkipWithError(e.what());
     return;
   }
-  serial.SetTimeOutReceive(kReceiveTimeOut);
   CountingPort port(serial);
   SilentUserInterface ui;
   BoardLink link(port, ui);
@@ -152,13 +151,13 @@ void BM_WriteAndReadBack30Records(benchmark::State& state) {
     Chart back;
     CompilerState read;
     TransferContext readBack{link, ui, back, read, table, nullptr, nullptr, nullptr, nullptr};
-    ok = ok && readSlotIntoChart(readBack, 0);
+    ok = ok && readSlotIntoChart(readBack, 0) == pvrj::ReadResult::kRead;
     wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!ok || read.records != compiled.records) {
       state.SkipWithError("the transfer failed");
       break;
     }
-    wireSeconds = static_cast<double>(port.bytes) * kBitsPerByte / kLineBitRate;
+    wireSeconds = static_cast<double>(port.bytes) * kBitsPerByte / kBoardBitRate;
     state.SetIterationTime(wallSeconds);
   }
   state.counters["bytes"] = static_cast<double>(port.bytes);

@@ -55,8 +55,6 @@ constexpr ClassRange kClassRanges[] = {
     {65535, 65535, 31, 65535},
 };
 
-constexpr int kColumnTop = 5;
-constexpr int kColumnLeft = 5;
 constexpr int kColumnStepY = 40;
 constexpr int kColumnStepX = 70;
 constexpr int kColumnBottomMargin = 30;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/BoardFacts.h"
+
 namespace pvrj {
 
 // Item kinds (ChartItem::Type).
@@ -13,7 +15,8 @@ enum ItemKind : std::uint8_t { kItemPos = 0, kItemSet = 1, kItemCmp = 2, kItemMo
 // Chart types (Chart::Type).
 enum ChartType : std::uint8_t { kMotionChart = 0, kScenarioChart = 7 };
 
-inline constexpr int kChannelCount = 24;
+// An item holds one word per board channel.
+inline constexpr int kChannelCount = kBoardChannels;
 inline constexpr std::uint32_t kAllChannels = 0xFFFFFF;
 inline constexpr std::int32_t kDefaultCtrl = 0xFFFF;
 inline constexpr const char* kDefaultChartName = "無題";
@@ -66,10 +69,12 @@ int commonBase(const PrmWordArray& words);
 // The same, also giving the offset of the last word (0 when there is no shared base).
 int commonBase(const PrmWordArray& words, int& lastOffset);
 
-// The running point of the column placement used by imports.
+// The running point of the column placement used by imports, starting at the top left.
+inline constexpr std::int32_t kColumnLeft = 5;
+inline constexpr std::int32_t kColumnTop = 5;
 struct ColumnPlacer {
-  std::int32_t x = 5;
-  std::int32_t y = 5;
+  std::int32_t x = kColumnLeft;
+  std::int32_t y = kColumnTop;
   // Returns the point for the current item and advances for a canvas of the given height.
   ChartPoint placeInColumns(std::int32_t canvasHeight);
 };

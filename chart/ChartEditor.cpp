@@ -502,7 +502,7 @@ int ChartEditor::propertyItem() const {
 }
 
 bool ChartEditor::acceptsMotionRow(int row) {
-  return row >= 0 && row < kMotionRowCount;
+  return row >= 0 && row < kMotionSlots;  // rows 0..79 of the board table are motions
 }
 
 int ChartEditor::dropMotion(int row, const std::string& caption, ChartPoint point) {

@@ -35,7 +35,6 @@ enum MouseFlag : unsigned {
 };
 
 inline constexpr int kMinGridStep = 2;
-inline constexpr int kMotionRowCount = 80;  // rows 0..79 of the board table are motions
 inline constexpr const char* kSameOriginMessage = "始点と終点が同一の線は作成できません";
 
 // Which entries of the canvas context menu are shown, and whether "プロパティ" is enabled.

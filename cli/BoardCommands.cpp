@@ -6,11 +6,13 @@
 #include "cli/BoardSession.h"
 #include "cli/CliCommand.h"
 #include "common/Encoding.h"
+#include "compiler/Transfer.h"
 
 namespace pvrj::cli {
 namespace {
 
 constexpr std::size_t kInfoLineLength = 16;
+constexpr const char* kActionBoardInfo = "ボード情報読込";
 
 // Opens the board and runs body, or returns the opening's exit code.
 template <class Body>
@@ -27,15 +29,16 @@ int wrongArguments(const char* usage) {
 
 int runStop(const CliOptions& options, const std::vector<std::string>& args) {
   if (!args.empty()) return wrongArguments("stop");
-  return withBoard(
-      options, [](BoardSession& s) { return s.link().CmdStop() ? kExitOk : s.noAnswer("stop"); });
+  return withBoard(options, [](BoardSession& s) {
+    return stopBoard(s.link(), s.ui()) ? kExitOk : kExitNoBoard;
+  });
 }
 
 int runPause(const CliOptions& options, const std::vector<std::string>& args) {
   if (!args.empty()) return wrongArguments("pause");
   // The same toggle as the main window's pause button.
   return withBoard(options, [](BoardSession& s) {
-    return s.link().SetPause(kPauseToggle) ? kExitOk : s.noAnswer("pause");
+    return pauseBoard(s.link(), s.ui()) ? kExitOk : kExitNoBoard;
   });
 }
 
@@ -48,16 +51,17 @@ int runPlay(const CliOptions& options, const std::vector<std::string>& args) {
     return kExitUsage;
   }
   return withBoard(options, [&](BoardSession& s) {
-    return s.link().CmdPlay(number) ? kExitOk : s.noAnswer("play " + args[0]);
+    return playSlotRequest(s.link(), s.ui(), static_cast<std::uint32_t>(number)) ? kExitOk
+                                                                                 : kExitNoBoard;
   });
 }
 
 int runSleep(const CliOptions& options, const std::vector<std::string>& args) {
   if (args.size() != 1 || (args[0] != "on" && args[0] != "off"))
     return wrongArguments("sleep on|off");
-  const int mode = args[0] == "on" ? kSleepOn : kSleepOff;
+  const bool on = args[0] == "on";
   return withBoard(options, [&](BoardSession& s) {
-    return s.link().SetSleep(mode) ? kExitOk : s.noAnswer("sleep " + args[0]);
+    return sleepBoard(s.link(), s.ui(), on) ? kExitOk : kExitNoBoard;
   });
 }
 
@@ -65,7 +69,7 @@ int runBoardInfo(const CliOptions& options, const std::vector<std::string>& args
   if (!args.empty()) return wrongArguments("boardinfo");
   return withBoard(options, [](BoardSession& s) {
     Bytes info;
-    if (!s.link().CmdReadBoardInfo(info)) return s.noAnswer("boardinfo");
+    if (!s.link().CmdReadBoardInfo(info)) return s.failed(kActionBoardInfo);
     // Four lines of 16 characters; a NUL ends a line early.
     for (std::size_t first = 0; first + kInfoLineLength <= info.size(); first += kInfoLineLength) {
       std::string line(info.begin() + static_cast<std::ptrdiff_t>(first),

@@ -7,9 +7,6 @@
 namespace pvrj::cli {
 namespace {
 
-constexpr int kBitRate = 115200;
-constexpr int kMotionSlotCount = 80;
-constexpr int kScenarioSlotCount = 5;
 constexpr std::size_t kMaxSlotDigits = 2;
 
 // The number n of "COMn", 0 when text is not of that form.
@@ -27,8 +24,7 @@ int comNumber(const std::string& text) {
 }  // namespace
 
 BoardSession::BoardSession(const CliOptions& options) : portName_(options.port), ui_(options.yes) {
-  comm_.SetBitRate(kBitRate);
-  comm_.SetFlowCtrl(cfcNone);
+  configureBoardLine(comm_);
   link_ = std::make_unique<BoardLink>(comm_, ui_);
 }
 
@@ -62,9 +58,8 @@ int BoardSession::open() {
   return kExitOk;
 }
 
-int BoardSession::noAnswer(const std::string& what) {
-  std::fprintf(stderr, "pvrj-cli: the board on %s does not answer (%s)\n", portName_.c_str(),
-               what.c_str());
+int BoardSession::failed(const std::string& action) {
+  std::fprintf(stderr, "%s\n", link_->failureStatus(action).c_str());
   return kExitNoBoard;
 }
 
@@ -77,8 +72,8 @@ int parseSlot(const std::string& text) {
   }
   if (text[1] == '0') return -1;  // "M01" is not a slot name
   const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-  if (kind == 'M' && n >= 1 && n <= kMotionSlotCount) return n - 1;
-  if (kind == 'S' && n >= 1 && n <= kScenarioSlotCount) return kMotionSlotCount + n - 1;
+  if (kind == 'M' && n >= 1 && n <= kMotionSlots) return n - 1;
+  if (kind == 'S' && n >= 1 && n <= kScenarioSlots) return kFirstScenarioSlot + n - 1;
   return -1;
 }
 

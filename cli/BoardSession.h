@@ -31,8 +31,8 @@ class BoardSession {
   BoardLink& link() { return *link_; }
   ConsoleUserInterface& ui() { return ui_; }
   const std::string& portName() const { return portName_; }
-  // Says on stderr that the board did not answer; returns kExitNoBoard.
-  int noAnswer(const std::string& what);
+  // Says on stderr which exchange of action failed and how; returns kExitNoBoard.
+  int failed(const std::string& action);
 
  private:
   std::string portName_;

@@ -42,8 +42,8 @@ int runCompile(const CliOptions& options, const std::vector<std::string>& args) 
   }
   if (!listing && !dump) listing = dump = true;
 
+  // Status lines go to stderr, apart from the listing and dump on stdout.
   ConsoleUserInterface ui(options.yes);
-  ui.setQuiet(true);
   Chart chart;
   ClientArea client;
   if (!openFile(chart, client, path, ui).opened) return kExitRefused;

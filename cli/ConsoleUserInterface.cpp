@@ -139,7 +139,6 @@ bool ConsoleUserInterface::NumberPrompt(Prompt& prompt) {
 }
 
 void ConsoleUserInterface::showStatus(const std::string& message) {
-  if (quiet_) return;
   std::time_t now = std::time(nullptr);
   std::tm local{};
   ::localtime_r(&now, &local);
@@ -151,7 +150,7 @@ void ConsoleUserInterface::showStatus(const std::string& message) {
 void ConsoleUserInterface::setBusy(bool) {}
 
 void ConsoleUserInterface::setBoardState(const std::string& text) {
-  if (!quiet_) std::fprintf(out_, "board: %s\n", text.c_str());
+  std::fprintf(out_, "board: %s\n", text.c_str());
 }
 
 }  // namespace pvrj::cli

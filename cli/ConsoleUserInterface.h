@@ -23,8 +23,6 @@ class ConsoleUserInterface : public UserInterface {
 
   // Number of message boxes of the error or warning kind shown so far.
   int problemsShown() const { return problems_; }
-  // Leaves out status lines (for commands whose stdout/stderr a script parses).
-  void setQuiet(bool quiet) { quiet_ = quiet; }
 
  private:
   bool interactive() const;
@@ -35,7 +33,6 @@ class ConsoleUserInterface : public UserInterface {
   std::FILE* out_;
   std::FILE* in_;
   int problems_ = 0;
-  bool quiet_ = false;
 };
 
 // The caption of a message box kind ("警告", "情報", "確認", "エラー").

@@ -1,6 +1,12 @@
 // pvrj-cli commands that move motions between chart files and the board: table, write, read,
 // delete.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +17,7 @@
 #include "cli/ConsoleUserInterface.h"
 #include "compiler/Transfer.h"
 #include "protocol/BoardLink.h"
+#include "protocol/EntryEditing.h"
 #include "protocol/MotionTable.h"
 
 namespace pvrj::cli {
@@ -25,6 +32,10 @@ struct TransferSession {
       table.ShowTableEntry(e, n, false);
     };
   }
+  TransferContext context(Chart& chart, CompilerState& state) {
+    return TransferContext{board.link(), board.ui(), chart,   state,  table,
+                           nullptr,      nullptr,    nullptr, nullptr};
+  }
   BoardSession board;
   MotionTable table;
 };
@@ -37,6 +48,22 @@ std::optional<int> slotArgument(const std::string& text) {
     return std::nullopt;
   }
   return slot;
+}
+
+// Why a chart file cannot be written at path, or nothing when it can: the file is written
+// through a temporary file beside it, so its folder must take a new file.
+std::optional<std::string> unwritableTarget(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return "it is a folder";
+  std::string::size_type slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+  if (folder.empty()) folder = "/";
+  std::string probe = folder + "/.pvrj-cli-XXXXXX";
+  int fd = ::mkstemp(probe.data());
+  if (fd < 0) return std::string(std::strerror(errno));
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return std::nullopt;
 }
 
 int usage(const char* line) {
@@ -75,6 +102,10 @@ int runWrite(const CliOptions& options, const std::vector<std::string>& args) {
     std::fprintf(stderr, "pvrj-cli: %s was not read\n", args[0].c_str());
     return kExitFailed;
   }
+  if (chart.itemCount() == 0) {
+    std::fprintf(stderr, "pvrj-cli: %s holds no items; nothing to write\n", args[0].c_str());
+    return kExitFailed;
+  }
   bool scenario = chart.Type == kScenarioChart;
   if (scenario != (*slot >= kFirstScenarioSlot)) {
     std::fprintf(stderr, "pvrj-cli: a %s goes into %s\n",
@@ -83,8 +114,7 @@ int runWrite(const CliOptions& options, const std::vector<std::string>& args) {
   }
   if (int rc = session.board.open(); rc != kExitOk) return rc;
   CompilerState state;
-  TransferContext context{
-      session.board.link(), ui, chart, state, session.table, nullptr, nullptr, nullptr, nullptr};
+  TransferContext context = session.context(chart, state);
   int target = scenario ? *slot - kFirstScenarioSlot : *slot;
   return writeChartToSlot(context, target) ? kExitOk : kExitFailed;
 }
@@ -93,19 +123,26 @@ int runRead(const CliOptions& options, const std::vector<std::string>& args) {
   if (args.size() != 2) return usage("read SLOT OUT");
   std::optional<int> slot = slotArgument(args[0]);
   if (!slot) return kExitUsage;
+  // Found out before the board is asked for anything.
+  if (auto why = unwritableTarget(args[1])) {
+    std::fprintf(stderr, "pvrj-cli: cannot write %s: %s\n", args[1].c_str(), why->c_str());
+    return kExitFailed;
+  }
   TransferSession session(options);
   ConsoleUserInterface& ui = session.board.ui();
   if (int rc = session.board.open(); rc != kExitOk) return rc;
   Chart chart;
   CompilerState state;
-  TransferContext context{
-      session.board.link(), ui, chart, state, session.table, nullptr, nullptr, nullptr, nullptr};
-  if (!readSlotIntoChart(context, *slot)) return kExitFailed;
-  // The file is written whole or not at all; OUT is used as given.
+  TransferContext context = session.context(chart, state);
+  const ReadResult read = readSlotIntoChart(context, *slot);
+  if (read == ReadResult::kFailed) return kExitFailed;
+  // What was read is kept even when only the wake-up failed afterwards (told on stderr by the
+  // status line); the exit status still says the run did not end well. The file is written whole
+  // or not at all; OUT is used as given.
   std::string written;
   if (!saveChart(chart, args[1], false, ui, &written)) return kExitFailed;
   std::printf("%s\n", written.c_str());
-  return kExitOk;
+  return read == ReadResult::kRead ? kExitOk : kExitFailed;
 }
 
 int runDelete(const CliOptions& options, const std::vector<std::string>& args) {
@@ -116,15 +153,7 @@ int runDelete(const CliOptions& options, const std::vector<std::string>& args) {
   if (int rc = session.board.open(); rc != kExitOk) return rc;
   Chart chart;
   CompilerState state;
-  TransferContext context{session.board.link(),
-                          session.board.ui(),
-                          chart,
-                          state,
-                          session.table,
-                          nullptr,
-                          nullptr,
-                          nullptr,
-                          nullptr};
+  TransferContext context = session.context(chart, state);
   return deleteSlot(context, *slot) ? kExitOk : kExitFailed;
 }
 

@@ -2,12 +2,16 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/CliCommand.h"
 
 namespace pvrj::cli {
 namespace {
+constexpr std::string_view kPortOption = "--port";
+constexpr int kExitUsage = 2;
+
 std::map<std::string, CliCommand>& commands() {
   static std::map<std::string, CliCommand> table;
   return table;
@@ -33,10 +37,16 @@ int main(int argc, char** argv) {
   std::vector<std::string> rest;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    if (a == "--port" && i + 1 < argc) {
-      options.port = argv[++i];
-    } else if (a.rfind("--port=", 0) == 0) {
-      options.port = a.substr(7);
+    if (a == kPortOption || a.starts_with(std::string(kPortOption) + "=")) {
+      // "--port" alone takes the next argument, unless that is another option.
+      if (a == kPortOption && i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("-"))
+        options.port = argv[++i];
+      else if (a != kPortOption)
+        options.port = a.substr(kPortOption.size() + 1);
+      if (options.port.empty()) {
+        std::fprintf(stderr, "pvrj-cli: --port needs a value: COMn or a device path\n");
+        return kExitUsage;
+      }
     } else if (a == "--yes" || a == "-y") {
       options.yes = true;
     } else if (a == "--help" || a == "-h") {
@@ -48,13 +58,13 @@ int main(int argc, char** argv) {
   }
   if (rest.empty()) {
     printUsage(stderr);
-    return 2;
+    return kExitUsage;
   }
   auto it = commands().find(rest.front());
   if (it == commands().end()) {
     std::fprintf(stderr, "pvrj-cli: unknown command '%s'\n", rest.front().c_str());
     printUsage(stderr);
-    return 2;
+    return kExitUsage;
   }
   rest.erase(rest.begin());
   return it->second.run(options, rest);

@@ -102,13 +102,13 @@ bool convertScenario(const Chart& chart, UserInterface& ui, CompilerState& state
     visited[cur] = 1;
     slots.push_back(item.PrmByte);
     // A hand-edited file may name a slot beyond the motions; the board would play garbage.
-    if (item.PrmByte >= kMotionSlotCount) {
+    if (item.PrmByte >= kMotionSlots) {
       ui.ShowMessageBox(kMsgError, kBtnOk, motionNumberOutOfRangeText(item.Name));
       ok = false;
       break;
     }
     ItemSuccessors succ;
-    if (!checkItem(chart, lines, cur, ui, succ)) {
+    if (!checkItem(chart, lines, cur, ui, succ, LineRules::kScenario)) {
       ok = false;
       break;
     }
@@ -127,9 +127,18 @@ bool convertScenario(const Chart& chart, UserInterface& ui, CompilerState& state
   return true;
 }
 
+std::string compiledStatus(const Chart& chart, const CompilerState& state) {
+  if (chart.Type == kScenarioChart)
+    return "シナリオ変換成功: " + std::to_string(state.scenarioSteps.size()) +
+           "ステップ(LISTページ)";
+  return "コンパイル成功: " + std::to_string(state.records.size()) + "レコード(LISTページ)";
+}
+
 bool compileChart(const Chart& chart, UserInterface& ui, CompilerState& state) {
-  if (chart.Type == kScenarioChart) return convertScenario(chart, ui, state);
-  return compileMotion(chart, ui, state);
+  const bool ok = chart.Type == kScenarioChart ? convertScenario(chart, ui, state)
+                                               : compileMotion(chart, ui, state);
+  if (ok) ui.showStatus(compiledStatus(chart, state));
+  return ok;
 }
 
 }  // namespace pvrj

@@ -14,9 +14,6 @@
 
 namespace pvrj {
 
-// Motion slots are M1..M80; a scenario step names one of them by its number 0-79.
-inline constexpr int kMotionSlotCount = 80;
-
 // Shown when a walk lays out more steps than a jump or compare word can address.
 std::string tooManyStepsText(std::size_t steps);
 // Shown when a scenario item names a slot that is no motion slot.
@@ -60,8 +57,11 @@ bool compileMotion(const Chart& chart, UserInterface& ui, CompilerState& state);
 // check clears the dump rows and the scenario steps.
 bool convertScenario(const Chart& chart, UserInterface& ui, CompilerState& state);
 
-// The compile button: a scenario chart is converted, any other chart compiled.
+// The compile button: a scenario chart is converted, any other chart compiled. On success the
+// status line tells how many records (or steps) the "LIST" page now shows.
 bool compileChart(const Chart& chart, UserInterface& ui, CompilerState& state);
+// "コンパイル成功: 12レコード(LISTページ)" or "シナリオ変換成功: 5ステップ(LISTページ)".
+std::string compiledStatus(const Chart& chart, const CompilerState& state);
 
 // The dump row of a scenario step: "M" + (slot + 1), a space, the item name.
 std::string scenarioDumpRow(int slot, const std::string& itemName);

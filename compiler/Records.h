@@ -8,12 +8,12 @@
 #include <string>
 
 #include "chart/Chart.h"
+#include "protocol/BoardTypes.h"
 
 namespace pvrj {
 
 // Lead byte, then 24 channel words high byte first, CH1 first.
-inline constexpr std::size_t kRecordSize = 49;
-using MotionRecord = std::array<std::uint8_t, kRecordSize>;
+using MotionRecord = PositionRecordBytes;
 
 // Lead byte of compare, jump and end steps.
 inline constexpr std::uint8_t kControlLeadByte = 0x01;

@@ -3,8 +3,6 @@
 
 #include <algorithm>
 
-#include "common/Encoding.h"
-
 namespace pvrj {
 namespace {
 
@@ -52,49 +50,64 @@ void report(TransferContext& c, int done, int total) {
   if (c.progress) c.progress(done, total);
 }
 
-void setHeaderFromEntry(TransferContext& c, const Bytes& entry) {
-  c.chart.Name = entryName(entry.data());
-  c.chart.Port = entryChannelMask(entry.data());
-  c.chart.Ctrl = entryControl(entry.data());
+// Tells in the status line which exchange of action failed and how; always false.
+bool linkFailed(BoardLink& link, UserInterface& ui, const char* action) {
+  ui.showStatus(link.failureStatus(action));
+  return false;
+}
+bool linkFailed(TransferContext& c, const char* action) {
+  return linkFailed(c.link, c.ui, action);
+}
+
+// Why a read found nothing: an empty slot, or a link that failed (which must not pass for an
+// empty slot).
+enum class ReadFailure { kNone, kEmpty, kLink };
+
+void setHeaderFromEntry(TransferContext& c, const TableEntry& entry) {
+  c.chart.Name = entry.name;
+  c.chart.Port = entry.mask;
+  c.chart.Ctrl = entry.control;
   if (c.nameChanged) c.nameChanged(c.chart.Name);
 }
 
-bool readMotion(TransferContext& c, int slot, std::vector<MotionRecord>& records) {
-  Bytes entry;
-  if (!c.link.CmdReadTableEntry(slot, entry) || entry.size() < kEntrySize) return false;
-  int count = entry[0];
-  if (count == 0) return false;
-  c.table.ShowTableEntry(entry.data(), entry.size(), slot, false);
+ReadFailure readMotion(TransferContext& c, int slot, std::vector<MotionRecord>& records) {
+  Bytes reply;
+  if (!c.link.CmdReadTableEntry(slot, reply)) return ReadFailure::kLink;
+  const TableEntry entry = TableEntry::from(reply);
+  int count = entry.count;
+  if (count == 0) return ReadFailure::kEmpty;
+  c.table.ShowTableEntry(reply, slot, false);
   c.ui.showStatus(kStatusEntryRead);
   setHeaderFromEntry(c, entry);
   c.state.clearDump();
   records.clear();
   for (int i = 0; i < count; ++i) {
-    Bytes reply;
-    if (!c.link.CmdReadPositionRecord(StoredCopy, slot, i, reply) || reply.size() < kRecordSize) {
+    if (!c.link.CmdReadPositionRecord(StoredCopy, slot, i, reply) ||
+        reply.size() < kPositionRecordLength) {
       records.clear();
       c.state.clearDump();
       report(c, 0, 0);
-      return false;
+      return ReadFailure::kLink;
     }
     MotionRecord record{};
-    std::copy_n(reply.begin(), kRecordSize, record.begin());
+    std::copy_n(reply.begin(), kPositionRecordLength, record.begin());
     records.push_back(record);
     c.state.dumpRows.push_back(readBackDumpRow(i, record));
     c.ui.showStatus(std::to_string(i + 1) + kStatusRecordRead);
     report(c, i + 1, count);
   }
   report(c, 0, 0);
-  return true;
+  return ReadFailure::kNone;
 }
 
-bool readScenario(TransferContext& c, int scenario, std::vector<std::uint8_t>& steps) {
+ReadFailure readScenario(TransferContext& c, int scenario, std::vector<std::uint8_t>& steps) {
   int number = kFirstScenarioSlot + scenario;
-  Bytes entry;
-  if (!c.link.CmdReadTableEntry(number, entry) || entry.size() < kEntrySize) return false;
-  c.table.ShowTableEntry(entry.data(), entry.size(), number, false);
-  int count = entry[0];
-  if (count < 1) return false;
+  Bytes reply;
+  if (!c.link.CmdReadTableEntry(number, reply)) return ReadFailure::kLink;
+  c.table.ShowTableEntry(reply, number, false);
+  const TableEntry entry = TableEntry::from(reply);
+  int count = entry.count;
+  if (count < 1) return ReadFailure::kEmpty;
   setHeaderFromEntry(c, entry);
   c.state.clearDump();
   steps.clear();
@@ -104,21 +117,21 @@ bool readScenario(TransferContext& c, int scenario, std::vector<std::uint8_t>& s
       steps.clear();
       c.state.clearDump();
       report(c, 0, 0);
-      return false;
+      return ReadFailure::kLink;
     }
     steps.push_back(reply[0]);
     c.state.dumpRows.push_back("M" + std::to_string(reply[0] + 1));
     report(c, i + 1, count);
   }
   report(c, 0, 0);
-  return true;
+  return ReadFailure::kNone;
 }
 
 // The name of the entry of motion slot m, for the items of a scenario read back.
 std::optional<std::string> boardEntryName(BoardLink& link, int slot) {
-  Bytes entry;
-  if (!link.CmdReadTableEntry(slot, entry) || entry.size() < kEntrySize) return std::nullopt;
-  return entryName(entry.data());
+  Bytes reply;
+  if (!link.CmdReadTableEntry(slot, reply)) return std::nullopt;
+  return TableEntry::from(reply).name;
 }
 
 }  // namespace
@@ -170,7 +183,7 @@ bool writeMotion(TransferContext& c, int slot) {
     record.decode(records[static_cast<std::size_t>(i)]);
     if (!c.link.CmdWritePositionRecord(StoredCopy, slot, i, record)) {
       report(c, 0, 0);
-      return false;
+      return linkFailed(c, kActionWrite);
     }
     c.ui.showStatus(std::to_string(i + 1) + kStatusRecordWritten);
     report(c, i + 1, total);
@@ -179,7 +192,7 @@ bool writeMotion(TransferContext& c, int slot) {
   // The board keeps 24 mask bits and a 16-bit control value.
   if (!c.link.UpdateTableEntry(slot, total, static_cast<long>(c.chart.Port & kMaskBits),
                                c.chart.Ctrl & kControlBits, Bytes{}, c.chart.Name))
-    return false;
+    return linkFailed(c, kActionWrite);
   c.ui.showStatus(kStatusEntryWritten);
   return true;
 }
@@ -197,14 +210,16 @@ bool writeScenario(TransferContext& c, int scenario) {
   for (int i = 0; i < total; ++i) {
     if (!c.link.CmdWriteScenarioStep(scenario, i, c.state.scenarioSteps[static_cast<size_t>(i)])) {
       report(c, 0, 0);
-      return false;
+      return linkFailed(c, kActionWrite);
     }
     c.ui.showStatus(std::to_string(i + 1) + kStatusRecordWritten);
     report(c, i + 1, total);
   }
   report(c, 0, 0);
-  return c.link.UpdateTableEntry(kFirstScenarioSlot + scenario, total, kKeep, kKeep, Bytes{},
-                                 c.chart.Name);
+  if (!c.link.UpdateTableEntry(kFirstScenarioSlot + scenario, total, kKeep, kKeep, Bytes{},
+                               c.chart.Name))
+    return linkFailed(c, kActionWrite);
+  return true;
 }
 
 bool writeChartToSlot(TransferContext& c, int slot) {
@@ -212,7 +227,7 @@ bool writeChartToSlot(TransferContext& c, int slot) {
     if (slot < 0 || slot >= kScenarioSlots) return false;
     if (!convertScenario(c.chart, c.ui, c.state)) return false;
     c.ui.showStatus(kStatusScenarioConverted);
-    if (!c.link.SetSleep(kSleepOn)) return false;
+    if (!c.link.SetSleep(kSleepOn)) return linkFailed(c, kActionWrite);
     c.ui.showStatus(kStatusSleepOn);
     if (!writeScenario(c, slot)) return false;
   } else {
@@ -224,11 +239,11 @@ bool writeChartToSlot(TransferContext& c, int slot) {
       c.ui.ShowMessageBox(kMsgError, kBtnOk, *why);
       return false;
     }
-    if (!c.link.SetSleep(kSleepOn)) return false;
+    if (!c.link.SetSleep(kSleepOn)) return linkFailed(c, kActionWrite);
     c.ui.showStatus(kStatusSleepOn);
     if (!writeMotion(c, slot)) return false;
   }
-  if (!c.link.SetSleep(kSleepOff)) return false;
+  if (!c.link.SetSleep(kSleepOff)) return linkFailed(c, kActionSleepOff);
   c.ui.showStatus(kStatusSleepOff);
   c.ui.showStatus(kStatusWritten);
   return true;
@@ -243,21 +258,29 @@ bool writeChartToBoard(TransferContext& c) {
   return writeChartToSlot(c, *slot);
 }
 
-bool readSlotIntoChart(TransferContext& c, int k) {
-  if (k < 0 || k >= kTableSlots) return false;
-  if (!c.link.SetSleep(kSleepOn)) return false;
+ReadResult readSlotIntoChart(TransferContext& c, int k) {
+  if (k < 0 || k >= kTableSlots) return ReadResult::kFailed;
+  if (!c.link.SetSleep(kSleepOn)) {
+    linkFailed(c, kActionRead);
+    return ReadResult::kFailed;
+  }
   c.ui.showStatus(kStatusSleepOn);
   c.state.clearListing();
   c.state.clearDump();
   std::vector<MotionRecord> records;
   std::vector<std::uint8_t> steps;
   bool scenario = k >= kFirstScenarioSlot;
-  bool ok = scenario ? readScenario(c, k - kFirstScenarioSlot, steps) : readMotion(c, k, records);
-  if (!ok) {
-    c.ui.showStatus(kStatusNoData);
-    c.link.SetSleep(kSleepOff);
+  ReadFailure failure =
+      scenario ? readScenario(c, k - kFirstScenarioSlot, steps) : readMotion(c, k, records);
+  if (failure != ReadFailure::kNone) {
+    if (failure == ReadFailure::kEmpty)
+      c.ui.showStatus(kStatusNoData);
+    else
+      linkFailed(c, kActionRead);
+    if (!c.link.SetSleep(kSleepOff) && failure == ReadFailure::kEmpty)
+      linkFailed(c, kActionSleepOff);
     if (c.redraw) c.redraw();
-    return false;
+    return ReadResult::kFailed;
   }
   c.ui.showStatus(kStatusFetched);
   // Rebuilding clears the chart but the header read from the entry stays.
@@ -281,22 +304,24 @@ bool readSlotIntoChart(TransferContext& c, int k) {
   if (woke) {
     c.ui.showStatus(kStatusSleepOff);
     c.ui.showStatus(kStatusRead);
+  } else {
+    linkFailed(c, kActionSleepOff);
   }
   if (c.redraw) c.redraw();
-  return woke;
+  return woke ? ReadResult::kRead : ReadResult::kReadNotWoken;
 }
 
 bool readChartFromBoard(TransferContext& c) {
   c.state.lastChosenNumber = -1;
   auto k = chooseSlot(c, kReadTitle, kReadLabel, ChooserList::kAll, -1);
   if (!k) return false;
-  return readSlotIntoChart(c, *k);
+  return readSlotIntoChart(c, *k) == ReadResult::kRead;
 }
 
 bool deleteSlot(TransferContext& c, int k) {
   if (k < 0 || k >= kTableSlots) return false;
   if (c.ui.ShowMessageBox(kMsgQuestion, kBtnYesNo, kDeleteQuestion) != kIdYes) return false;
-  if (!c.link.DeleteTableEntry(k)) return false;
+  if (!c.link.DeleteTableEntry(k)) return linkFailed(c, kActionDelete);
   c.ui.showStatus(kStatusDeleted);
   return true;
 }
@@ -311,41 +336,75 @@ bool deleteFromBoard(TransferContext& c) {
 bool playOnBoard(TransferContext& c) {
   auto k = chooseSlot(c, kPlayTitle, kPlayLabel, ChooserList::kAll, c.state.lastChosenNumber);
   if (!k) return false;
-  if (!c.link.CmdPlay(*k)) return false;
+  if (!c.link.CmdPlay(*k)) return linkFailed(c, kActionPlay);
   c.ui.showStatus(kStatusPlaySent);
   return true;
 }
 
-bool stopBoard(BoardLink& link) {
-  return link.CmdStop();
+bool stopBoard(BoardLink& link, UserInterface& ui) {
+  if (!link.CmdStop()) return linkFailed(link, ui, kActionStop);
+  ui.showStatus(kStatusStopped);
+  return true;
 }
 
-bool pauseBoard(BoardLink& link) {
-  return link.SetPause(kPauseToggle);
+bool pauseBoard(BoardLink& link, UserInterface& ui) {
+  bool paused = false;
+  if (!link.SetPause(kPauseToggle, &paused)) return linkFailed(link, ui, kActionPause);
+  ui.showStatus(paused ? kStatusPaused : kStatusResumed);
+  return true;
+}
+
+bool sleepBoard(BoardLink& link, UserInterface& ui, bool on) {
+  if (!link.SetSleep(on ? kSleepOn : kSleepOff))
+    return linkFailed(link, ui, on ? kActionSleepOn : kActionSleepOff);
+  ui.showStatus(on ? kStatusSleepOn : kStatusSleepOff);
+  return true;
 }
 
 bool playSlotRequest(BoardLink& link, UserInterface& ui, std::uint32_t slot) {
   if (slot >= static_cast<std::uint32_t>(kTableSlots)) return false;
-  if (!link.CmdPlay(static_cast<int>(slot))) return false;
+  if (!link.CmdPlay(static_cast<int>(slot))) return linkFailed(link, ui, kActionPlay);
   ui.showStatus(kStatusPlaySent);
   return true;
 }
 
-bool returnToHome(BoardLink& link, PositionRecord* sent) {
-  if (!link.SetSleep(kSleepOn)) return false;
-  if (!link.CmdStop()) return false;
+namespace {
+
+// The return home; why gets the failure status of the first exchange that failed.
+bool goHome(BoardLink& link, PositionRecord* sent, std::string& why) {
+  auto failed = [&] {
+    why = link.failureStatus(kActionHome);
+    return false;
+  };
+  if (!link.SetSleep(kSleepOn)) return failed();
+  if (!link.CmdStop()) return failed();
   Bytes home;
-  if (!link.CmdReadHomePosition(home)) return false;
+  if (!link.CmdReadHomePosition(home)) return failed();
   PositionRecord record;
   record.lead = kHomeSpeed;
-  if (!record.block.decode(home)) return false;
+  if (!record.block.decode(home)) return failed();
   bool moved = link.CmdWritePositionRecord(WorkingCopy, 0, 0, record);
   if (moved && sent) *sent = record;
+  if (!moved) why = link.failureStatus(kActionHome);
   // The pause is cleared and the board woken even when the pose did not go out, so that a
   // single lost exchange does not leave the robot asleep.
-  if (!link.SetPause(kPauseClear)) return false;
-  if (!link.SetSleep(kSleepOff)) return false;
+  if (!link.SetPause(kPauseClear)) return failed();
+  if (!link.SetSleep(kSleepOff)) return failed();
   return moved;
+}
+
+}  // namespace
+
+bool returnToHome(BoardLink& link, PositionRecord* sent) {
+  std::string why;
+  return goHome(link, sent, why);
+}
+
+bool homePositionButton(BoardLink& link, UserInterface& ui) {
+  std::string why;
+  if (goHome(link, nullptr, why)) return true;
+  ui.showStatus(why);
+  return false;
 }
 
 }  // namespace pvrj

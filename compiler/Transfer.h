@@ -18,10 +18,6 @@
 
 namespace pvrj {
 
-// A motion slot holds this many records; a longer motion runs on into the following slots.
-inline constexpr int kRecordsPerSlot = 30;
-// A scenario holds at most this many steps.
-inline constexpr int kMaxScenarioSteps = 200;
 // Speed of the live record that sends the robot home.
 inline constexpr std::uint8_t kHomeSpeed = 100;
 
@@ -41,6 +37,20 @@ inline constexpr const char* kStatusRead = "読込成功";
 inline constexpr const char* kStatusDeleted = "データ削除完了";
 inline constexpr const char* kStatusPlaySent = "再生コマンド送信";
 inline constexpr const char* kDeleteQuestion = "しつこいようですが、本当に消して構いませんね？";
+inline constexpr const char* kStatusStopped = "停止しました";
+inline constexpr const char* kStatusPaused = "一時停止しました";
+inline constexpr const char* kStatusResumed = "再開しました";
+
+// The actions a failure status names: action + "失敗: " + which exchange failed and how.
+inline constexpr const char* kActionWrite = "書込";
+inline constexpr const char* kActionRead = "読込";
+inline constexpr const char* kActionDelete = "削除";
+inline constexpr const char* kActionPlay = "再生";
+inline constexpr const char* kActionStop = "停止";
+inline constexpr const char* kActionPause = "一時停止";
+inline constexpr const char* kActionHome = "ホームポジション";
+inline constexpr const char* kActionSleepOn = "スリープON";
+inline constexpr const char* kActionSleepOff = "スリープOFF";
 
 // Everything a transfer works on. The callbacks are optional.
 struct TransferContext {
@@ -66,13 +76,16 @@ std::string scenarioOverflowQuestion();
 // Why a motion cannot be written into slot, or nothing when it fits.
 std::optional<std::string> motionDoesNotFit(int slot, std::size_t records);
 
-// The buttons. Each returns true when it did all it set out to do.
-bool writeChartToBoard(TransferContext& context);   // write button
-bool readChartFromBoard(TransferContext& context);  // read button
-bool deleteFromBoard(TransferContext& context);     // delete button
-bool playOnBoard(TransferContext& context);         // play button
-bool stopBoard(BoardLink& link);                    // stop button
-bool pauseBoard(BoardLink& link);                   // pause button (toggle)
+// The buttons. Each returns true when it did all it set out to do. Every exchange that fails is
+// told in the status line (action + "失敗: " + the reason), so no success text is the last word.
+bool writeChartToBoard(TransferContext& context);     // write button
+bool readChartFromBoard(TransferContext& context);    // read button
+bool deleteFromBoard(TransferContext& context);       // delete button
+bool playOnBoard(TransferContext& context);           // play button
+bool stopBoard(BoardLink& link, UserInterface& ui);   // stop button: "停止しました"
+bool pauseBoard(BoardLink& link, UserInterface& ui);  // pause button (toggle): paused or resumed
+// Puts the board to sleep (on) or wakes it, with "スリープON" / "スリープOFF".
+bool sleepBoard(BoardLink& link, UserInterface& ui, bool on);
 // Another program asked to play a slot: numbers 85 and above are ignored.
 bool playSlotRequest(BoardLink& link, UserInterface& ui, std::uint32_t slot);
 
@@ -84,8 +97,14 @@ bool writeScenario(TransferContext& context, int scenario);
 // Compiles (or converts) the chart, puts the board to sleep, writes it into the slot (a motion
 // slot 0-79 for a motion chart, a scenario 0-4 for a scenario chart) and wakes the board.
 bool writeChartToSlot(TransferContext& context, int slot);
+// How a read ended.
+enum class ReadResult {
+  kFailed,        // nothing read (empty slot, or the link failed); the chart's items unchanged
+  kReadNotWoken,  // the chart holds what was read, but the board did not wake afterwards
+  kRead,          // read and woken
+};
 // Reads entry k (0-84) into the chart: the read button after its chooser.
-bool readSlotIntoChart(TransferContext& context, int k);
+ReadResult readSlotIntoChart(TransferContext& context, int k);
 // Asks the insisting question and deletes entry k.
 bool deleteSlot(TransferContext& context, int k);
 
@@ -93,5 +112,7 @@ bool deleteSlot(TransferContext& context, int k);
 // 100, clear pause and wake. The record sent is handed back (the position editor loads it into
 // its item). Stops at the first failure; the board then may stay asleep.
 bool returnToHome(BoardLink& link, PositionRecord* sent = nullptr);
+// The home position button: returnToHome, with a failure told in the status line.
+bool homePositionButton(BoardLink& link, UserInterface& ui);
 
 }  // namespace pvrj

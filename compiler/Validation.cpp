@@ -38,13 +38,15 @@ bool checkCompileEntry(const Chart& chart, UserInterface& ui) {
 }
 
 bool checkItem(const Chart& chart, const LinkIndex& lines, int item, UserInterface& ui,
-               ItemSuccessors& out) {
+               ItemSuccessors& out, LineRules rules) {
   out = ItemSuccessors{};
+  const bool scenario = rules == LineRules::kScenario;
   int connections = 0;
   int branches = 0;
   for (int k : lines.linksFrom(item)) {
     const ChartLink& l = chart.links[k];
     if (l.Main != 0) {
+      if (scenario) continue;
       out.branch = l.Final;
       ++branches;
     } else {
@@ -53,7 +55,7 @@ bool checkItem(const Chart& chart, const LinkIndex& lines, int item, UserInterfa
     }
   }
   const ChartItem& it = chart.items[item];
-  const bool isCompare = it.Type == kItemCmp;
+  const bool isCompare = !scenario && it.Type == kItemCmp;
   if (isCompare && branches == 0) {
     ui.ShowMessageBox(kMsgError, kBtnOk, it.Name + kNoBranchTargetText);
     return false;

@@ -45,9 +45,13 @@ int startItem(const Chart& chart);
 // with a warning box.
 bool checkCompileEntry(const Chart& chart, UserInterface& ui);
 
+// Which lines the check of an item counts. A scenario follows connection lines only: branch
+// lines (left in a hand-edited file) play no part in it and are not counted.
+enum class LineRules { kMotion, kScenario };
+
 // Checks one item the walk is about to lay out. On failure an error box names the item and the
 // fault, and false is returned.
 bool checkItem(const Chart& chart, const LinkIndex& lines, int item, UserInterface& ui,
-               ItemSuccessors& out);
+               ItemSuccessors& out, LineRules rules = LineRules::kMotion);
 
 }  // namespace pvrj

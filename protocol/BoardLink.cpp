@@ -1,9 +1,10 @@
 // Framing, exchange, the board commands and their composites.
 #include "protocol/BoardLink.h"
-#include "protocol/CommandCodes.h"
 
 #include <algorithm>
 #include <utility>
+
+#include "protocol/CommandCodes.h"
 
 #include "common/Encoding.h"
 
@@ -45,11 +46,55 @@ constexpr std::uint16_t kLastPosition = 0x7FFF;
 constexpr std::uint16_t kFirstFreedCode = 0x8002;
 constexpr std::uint16_t kLastFreedCode = 0x8106;
 
-constexpr std::size_t kDateLength = 4;
-constexpr std::size_t kEntryMaskOffset = 1;
-constexpr std::size_t kEntryDateOffset = 4;
-constexpr std::size_t kEntryControlOffset = 8;
-constexpr std::size_t kEntryNameOffset = 10;
+struct NamedCommand {
+  std::uint8_t code;
+  const char* name;
+};
+constexpr NamedCommand kCommandNames[] = {
+    {kReadChannelName, "CmdReadChannelName"},
+    {kWriteChannelName, "CmdWriteChannelName"},
+    {kReadHomePosition, "CmdReadHomePosition"},
+    {kWriteHomePosition, "CmdWriteHomePosition"},
+    {kReadQvsParams, "CmdReadQvsParams"},
+    {kWriteQvsParams, "CmdWriteQvsParams"},
+    {kReadQvsMask, "CmdReadQvsMask"},
+    {kWriteQvsMask, "CmdWriteQvsMask"},
+    {kReadReceiverRefs, "CmdReadReceiverRefs"},
+    {kWriteReceiverRefs, "CmdWriteReceiverRefs"},
+    {kReadSensorBlock, "CmdReadSensorBlock"},
+    {kWriteSensorBlock, "CmdWriteSensorBlock"},
+    {kReadMixingBlock, "CmdReadMixingBlock"},
+    {kWriteMixingBlock, "CmdWriteMixingBlock"},
+    {kReadAnalogRefs, "CmdReadAnalogRefs"},
+    {kWriteAnalogRefs, "CmdWriteAnalogRefs"},
+    {kSetAnalogRef, "CmdSetAnalogRef"},
+    {kReadAlarm, "CmdReadAlarm"},
+    {kWriteAlarm, "CmdWriteAlarm"},
+    {kReadCounter, "CmdReadCounter"},
+    {kReadStartData, "CmdReadStartData"},
+    {kWriteStartData, "CmdWriteStartData"},
+    {kReadPositions, "CmdReadPositions"},
+    {kReadOptions, "CmdReadOptions"},
+    {kWriteOptions, "CmdWriteOptions"},
+    {kStop, "CmdStop"},
+    {kPlay, "CmdPlay"},
+    {kReadTableEntry, "CmdReadTableEntry"},
+    {kWriteTableEntry, "CmdWriteTableEntry"},
+    {kReadScenarioStep, "CmdReadScenarioStep"},
+    {kWriteScenarioStep, "CmdWriteScenarioStep"},
+    {kReadTrims, "CmdReadTrims"},
+    {kWriteTrims, "CmdWriteTrims"},
+    {kSetTrim, "CmdSetTrim"},
+    {kReadPositionRecord, "CmdReadPositionRecord"},
+    {kWritePositionRecord, "CmdWritePositionRecord"},
+    {kSetServo, "CmdSetServo"},
+    {kReadBoardInfo, "CmdReadBoardInfo"},
+};
+
+std::string hexByte(std::uint8_t b) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  return {kDigits[b >> 4], kDigits[b & 0x0F]};
+}
 
 // A number goes out as its low 8 bits.
 std::uint8_t low8(long n) {
@@ -97,6 +142,50 @@ class OnExit {
 
 }  // namespace
 
+const char* commandName(std::uint8_t code) {
+  for (const NamedCommand& c : kCommandNames)
+    if (c.code == code) return c.name;
+  return "";
+}
+
+std::string describeFailure(const LinkFailure& f) {
+  std::string how;
+  switch (f.fault) {
+    case LinkFault::kNone:
+      return {};
+    case LinkFault::kPortClosed:
+      how = "ポートが開いていません";
+      break;
+    case LinkFault::kPortVanished:
+      how = "ポートの機器が外れました";
+      break;
+    case LinkFault::kBusy:
+      how = "別の通信が応答を待っています";
+      break;
+    case LinkFault::kNoHandshake:
+      how = "ボードがハンドシェイクに応答しません";
+      break;
+    case LinkFault::kShortReply:
+      how = f.received == 0 ? "ボードの応答がありません"
+                            : "応答が" + std::to_string(f.expected) + "バイト中" +
+                                  std::to_string(f.received) + "バイトで途切れました";
+      how += "(" + std::to_string(f.attempts) + "回試行)";
+      break;
+    case LinkFault::kBadChecksum:
+      how = "応答のチェックサムが合いません";
+      break;
+    case LinkFault::kNotAcknowledged:
+      how = "確認応答06の代わりに" + hexByte(f.answer) + "が返りました";
+      break;
+    case LinkFault::kRefused:
+      how = "送れない要求です";
+      break;
+  }
+  std::string name = commandName(f.code);
+  if (name.empty()) name = "コマンド" + hexByte(f.code);
+  return name + ": " + how;
+}
+
 BoardLink::BoardLink(BoardPort& port, UserInterface& ui) : clock(localNow), port_(port), ui_(ui) {
   // The window stays responsive while a read waits.
   port_.SetWaitHook([this] { ui_.processEvents(); });
@@ -104,6 +193,13 @@ BoardLink::BoardLink(BoardPort& port, UserInterface& ui) : clock(localNow), port
 
 BoardLink::~BoardLink() {
   port_.SetWaitHook({});
+}
+
+std::string BoardLink::failureStatus(std::string_view action) const {
+  std::string why = lastFailureText();
+  // A composite refused by its caller's own check has no exchange to name.
+  if (why.empty()) why = "ボードと通信できません";
+  return std::string(action) + "失敗: " + why;
 }
 
 void BoardLink::busyEnter() {
@@ -131,21 +227,33 @@ bool BoardLink::VerifyChecksum(Bytes& reply) {
 
 void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
   reply.clear();
+  failure_ = LinkFailure{};
+  failure_.code = packet.empty() ? 0 : packet[0];
   // A second exchange started from an event handled during a wait would interleave its bytes
   // with the waiting one; it fails at once instead.
-  if (exchanging_) return;
+  if (exchanging_) {
+    failure_.fault = LinkFault::kBusy;
+    return;
+  }
   exchanging_ = true;
   OnExit done([this] { exchanging_ = false; });
 
   int remaining = RetryCount;
+  int attempts = 0;
   for (;;) {
     reply.clear();
+    ++attempts;
     port_.PurgeReceive();
     const std::uint8_t handshake = kHandshakeByte;
     port_.Write(&handshake, 1);
     std::uint8_t answer = 0;
     // Whatever byte the board answers is fine; no answer ends the exchange, packet unchanged.
-    if (port_.Read(&answer, 1) != 1) return;
+    if (port_.Read(&answer, 1) != 1) {
+      failure_.fault = !port_.IsOpen()    ? LinkFault::kPortClosed
+                       : port_.Vanished() ? LinkFault::kPortVanished
+                                          : LinkFault::kNoHandshake;
+      return;
+    }
     // Nothing that came with or after the handshake answer belongs to the reply.
     port_.PurgeReceive();
     port_.Write(packet.data(), packet.size());
@@ -158,6 +266,12 @@ void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
     if (got == replyLength) reply = std::move(buffer);
     --remaining;
     if (remaining < 1 || got == replyLength) {
+      if (got != replyLength) {
+        failure_.fault = port_.Vanished() ? LinkFault::kPortVanished : LinkFault::kShortReply;
+        failure_.received = got;
+        failure_.expected = replyLength;
+        failure_.attempts = attempts;
+      }
       packet = reply;
       return;
     }
@@ -210,20 +324,35 @@ void BoardLink::run(Bytes packet, std::size_t replyLength, Bytes& reply) {
 bool BoardLink::runAck(Bytes packet) {
   Bytes reply;
   run(std::move(packet), kAckLength, reply);
-  return reply.size() == 1 && reply[0] == kAckByte;
+  if (reply.size() == 1 && reply[0] == kAckByte) return true;
+  if (!reply.empty()) {
+    failure_.fault = LinkFault::kNotAcknowledged;
+    failure_.answer = reply[0];
+  }
+  return false;
 }
 
 bool BoardLink::runData(Bytes packet, std::size_t dataLength, Bytes& reply) {
   run(std::move(packet), dataLength + 1, reply);
   if (!reply.empty() && VerifyChecksum(reply)) return true;
+  if (!reply.empty()) failure_.fault = LinkFault::kBadChecksum;
   // Nothing usable goes back to the caller.
   reply.clear();
   return false;
 }
 
+void BoardLink::refuse(std::uint8_t code) {
+  failure_ = LinkFailure{};
+  failure_.fault = LinkFault::kRefused;
+  failure_.code = code;
+}
+
 void BoardLink::runNoReply(Bytes packet) {
+  BusyGuard busy(*this);
+  AppendChecksum(packet);
   Bytes reply;
-  run(std::move(packet), 0, reply);
+  Exchange(packet, 0, reply);
+  noReplySent_ = packet.empty();  // the exchange empties the packet once it went out
 }
 
 bool BoardLink::CmdReadChannelName(int channel, Bytes& reply) {
@@ -248,7 +377,10 @@ bool BoardLink::CmdWriteHomePosition(const PositionBlock& block) {
 
 bool BoardLink::CmdReadQvsParams(int channel, Bytes& reply) {
   // The servo-bus servo answers slowly and a missing one is common: one long attempt.
-  if (exchanging_) return false;  // leave the waiting exchange's time-out alone
+  if (exchanging_) {  // leave the waiting exchange's time-out alone
+    failure_ = LinkFailure{LinkFault::kBusy, kReadQvsParams};
+    return false;
+  }
   port_.SetTimeOutReceive(kQvsReceiveTimeOut);
   RetryCount = 1;
   OnExit restore([this] {
@@ -259,7 +391,14 @@ bool BoardLink::CmdReadQvsParams(int channel, Bytes& reply) {
 }
 
 bool BoardLink::CmdWriteQvsParams(int channel, std::span<const std::uint8_t> params) {
-  if (params.size() != kQvsParamsLength || exchanging_) return false;
+  if (exchanging_) {
+    failure_ = LinkFailure{LinkFault::kBusy, kWriteQvsParams};
+    return false;
+  }
+  if (params.size() != kQvsParamsLength) {
+    refuse(kWriteQvsParams);
+    return false;
+  }
   port_.SetTimeOutReceive(kQvsReceiveTimeOut);
   OnExit restore([this] { port_.SetTimeOutReceive(kReceiveTimeOut); });
   Bytes p{kWriteQvsParams, low8(channel)};
@@ -280,7 +419,10 @@ bool BoardLink::CmdReadReceiverRefs(BoardCopy copy, Bytes& reply) {
 }
 
 bool BoardLink::CmdWriteReceiverRefs(BoardCopy copy, std::span<const std::uint8_t> refs) {
-  if (refs.size() != kReceiverRefsLength) return false;
+  if (refs.size() != kReceiverRefsLength) {
+    refuse(kWriteReceiverRefs);
+    return false;
+  }
   Bytes p{kWriteReceiverRefs, writeFlag(copy)};
   append(p, refs);
   return runAck(std::move(p));
@@ -291,7 +433,10 @@ bool BoardLink::CmdReadSensorBlock(BoardCopy copy, Bytes& reply) {
 }
 
 bool BoardLink::CmdWriteSensorBlock(BoardCopy copy, std::span<const std::uint8_t> block) {
-  if (block.size() != kSensorBlockLength) return false;
+  if (block.size() != kSensorBlockLength) {
+    refuse(kWriteSensorBlock);
+    return false;
+  }
   Bytes p{kWriteSensorBlock, writeFlag(copy)};
   append(p, block);
   return runAck(std::move(p));
@@ -303,7 +448,10 @@ bool BoardLink::CmdReadMixingBlock(BoardCopy copy, int input, Bytes& reply) {
 
 bool BoardLink::CmdWriteMixingBlock(BoardCopy copy, int input,
                                     std::span<const std::uint8_t> block) {
-  if (block.size() != kMixingBlockLength) return false;
+  if (block.size() != kMixingBlockLength) {
+    refuse(kWriteMixingBlock);
+    return false;
+  }
   Bytes p{kWriteMixingBlock, writeFlag(copy), low8(input)};
   append(p, block);
   return runAck(std::move(p));
@@ -313,7 +461,8 @@ bool BoardLink::CmdReadAnalogRefs(BoardCopy copy, Bytes& reply) {
   return runData({kReadAnalogRefs, readFlag(copy)}, kAnalogRefsLength, reply);
 }
 
-bool BoardLink::CmdWriteAnalogRefs(BoardCopy copy, const std::array<std::uint16_t, 3>& refs) {
+bool BoardLink::CmdWriteAnalogRefs(BoardCopy copy,
+                                   const std::array<std::uint16_t, kAnalogInputs>& refs) {
   Bytes p{kWriteAnalogRefs, writeFlag(copy)};
   for (std::uint16_t v : refs) appendWord(p, v);
   return runAck(std::move(p));
@@ -435,8 +584,11 @@ bool BoardLink::CmdReadBoardInfo(Bytes& info) {
 }
 
 bool BoardLink::changeOption(BoardCopy copy, std::uint16_t bit, int mode, int setMode,
-                             int clearMode, int toggleMode) {
-  if (mode != setMode && mode != clearMode && mode != toggleMode) return false;
+                             int clearMode, int toggleMode, std::uint16_t* written) {
+  if (mode != setMode && mode != clearMode && mode != toggleMode) {
+    refuse(kWriteOptions);
+    return false;
+  }
   std::uint16_t word = 0;
   if (!CmdReadOptions(copy, word)) return false;
   if (mode == setMode) {
@@ -446,12 +598,17 @@ bool BoardLink::changeOption(BoardCopy copy, std::uint16_t bit, int mode, int se
   } else {
     word ^= bit;
   }
-  return CmdWriteOptions(copy, word);
+  if (!CmdWriteOptions(copy, word)) return false;
+  if (written) *written = word;
+  return true;
 }
 
 bool BoardLink::SetSleep(int mode) {
   constexpr int kOn = 0, kOff = 1, kToggle = 2;
-  if (mode != kOn && mode != kOff && mode != kToggle) return false;
+  if (mode != kOn && mode != kOff && mode != kToggle) {
+    refuse(kWriteOptions);
+    return false;
+  }
   std::uint16_t word = 0;
   if (!CmdReadOptions(WorkingCopy, word)) return false;
   if (mode == kOn) {
@@ -479,8 +636,11 @@ bool BoardLink::SetSleep(int mode) {
   }
   if (!CmdWritePositionRecord(WorkingCopy, 0, 0, freed)) return false;
   if (!CmdWriteOptions(WorkingCopy, word)) {
-    // The servos must not stay limp because the sleep bit did not get through.
+    // The servos must not stay limp because the sleep bit did not get through; the failure told
+    // is the write that stopped the sleep.
+    LinkFailure why = failure_;
     CmdWritePositionRecord(WorkingCopy, 0, 0, saved);
+    failure_ = why;
     return false;
   }
   if (!CmdWritePositionRecord(WorkingCopy, 0, 0, saved)) return false;
@@ -488,24 +648,29 @@ bool BoardLink::SetSleep(int mode) {
   return true;
 }
 
-bool BoardLink::SetPause(int mode) {
-  return changeOption(WorkingCopy, kOptionPause, mode, 0, 1, 2);
+bool BoardLink::SetPause(int mode, bool* paused) {
+  std::uint16_t word = 0;
+  if (!changeOption(WorkingCopy, kOptionPause, mode, kPauseSet, kPauseClear, kPauseToggle, &word))
+    return false;
+  if (paused) *paused = (word & kOptionPause) != 0;
+  return true;
 }
 
 bool BoardLink::SetReceiverStream(int mode) {
-  return changeOption(WorkingCopy, kOptionReceiverStream, mode, 1, 0, -1);
+  return changeOption(WorkingCopy, kOptionReceiverStream, mode, kStreamOn, kStreamOff, -1);
 }
 
 bool BoardLink::SetOptionBit5(int mode) {
-  return changeOption(WorkingCopy, kOptionBit5, mode, 0, 1, -1);
+  return changeOption(WorkingCopy, kOptionBit5, mode, kBit5Set, kBit5Clear, -1);
 }
 
 bool BoardLink::SetAnalogStream(int mode) {
-  return changeOption(WorkingCopy, kOptionAnalogStream, mode, 0, 1, -1);
+  return changeOption(WorkingCopy, kOptionAnalogStream, mode, kAnalogStreamOn, kAnalogStreamOff,
+                      -1);
 }
 
 bool BoardLink::SetQvsMode(int mode) {
-  return changeOption(StoredCopy, kOptionQvsMode, mode, 0, 1, -1);
+  return changeOption(StoredCopy, kOptionQvsMode, mode, kQvsModeOn, kQvsModeOff, -1);
 }
 
 bool BoardLink::writeEntryAndShow(int number, const TableEntryData& entry) {
@@ -518,34 +683,30 @@ bool BoardLink::UpdateTableEntry(int number, int count, long mask, int control, 
                                  std::string_view name) {
   const bool keepDate = date.size() == 1 && date[0] == 0;
   // A date of another length would leave bytes of the entry undefined: refused before sending.
-  if (!keepDate && !date.empty() && date.size() != kDateLength) return false;
+  if (!keepDate && !date.empty() && date.size() != kEntryDateLength) {
+    refuse(kWriteTableEntry);
+    return false;
+  }
 
   Bytes reply;
   if (!CmdReadTableEntry(number, reply)) return false;
-  TableEntryData entry{};
-  std::copy_n(reply.begin(), kTableEntryLength, entry.begin());
-
-  if (count != -1) entry[0] = low8(count);
-  if (mask != -1) {
-    entry[kEntryMaskOffset] = low8(mask);
-    entry[kEntryMaskOffset + 1] = low8(mask >> 8);
-    entry[kEntryMaskOffset + 2] = low8(mask >> 16);
-  }
+  TableEntry entry = TableEntry::from(reply);
+  if (count != -1) entry.count = low8(count);
+  if (mask != -1) entry.mask = static_cast<std::uint32_t>(mask) & 0xFFFFFFu;
   if (!keepDate) {
     Bytes stamp = date;
     if (stamp.empty()) {
       std::tm now = clock();
       stamp = {low8(now.tm_mon + 1), low8(now.tm_mday), low8(now.tm_hour), low8(now.tm_min)};
     }
-    std::copy_n(stamp.begin(), kDateLength, entry.begin() + kEntryDateOffset);
+    entry.month = stamp[0];
+    entry.day = stamp[1];
+    entry.hour = stamp[2];
+    entry.minute = stamp[3];
   }
-  if (control != -1) {
-    entry[kEntryControlOffset] = low8(control >> 8);
-    entry[kEntryControlOffset + 1] = low8(control);
-  }
-  Bytes cpName = paddedName(name, kTableNameLength);
-  std::copy(cpName.begin(), cpName.end(), entry.begin() + kEntryNameOffset);
-  return writeEntryAndShow(number, entry);
+  if (control != -1) entry.control = static_cast<std::uint16_t>(control & 0xFFFF);
+  entry.name = std::string(name);
+  return writeEntryAndShow(number, entry.encode());
 }
 
 bool BoardLink::DeleteTableEntry(int number) {

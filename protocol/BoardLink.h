@@ -36,13 +36,6 @@ inline constexpr std::uint16_t kOptionBit5 = 0x0020;
 inline constexpr std::uint16_t kOptionAnalogStream = 0x0100;
 inline constexpr std::uint16_t kOptionQvsMode = 0x4000;
 
-// Block lengths the board moves without the program looking inside.
-inline constexpr std::size_t kQvsParamsLength = 17;
-inline constexpr std::size_t kReceiverRefsLength = 4;
-inline constexpr std::size_t kSensorBlockLength = 18;
-inline constexpr std::size_t kMixingBlockLength = 24;
-inline constexpr std::size_t kBoardInfoLength = 64;
-
 // Board-state panel texts.
 inline constexpr const char* kStateSleeping = "スリープ";
 inline constexpr const char* kStateRunning = "動作中";
@@ -76,6 +69,34 @@ inline constexpr int kAnalogStreamOff = 1;
 inline constexpr int kQvsModeOn = 0;
 inline constexpr int kQvsModeOff = 1;
 
+// How the last failed command went wrong, so that callers can tell the user.
+enum class LinkFault {
+  kNone,
+  kPortClosed,       // the port is not open (chosen "OFF", or it could not be opened)
+  kPortVanished,     // the device went away under the open port
+  kBusy,             // another exchange was still waiting for its reply
+  kNoHandshake,      // nothing came back for the handshake byte
+  kShortReply,       // fewer bytes than the reply's length came, on every attempt
+  kBadChecksum,      // the data reply came whole but its checksum did not match
+  kNotAcknowledged,  // another byte came instead of the acknowledge
+  kRefused,          // the request was not sent: an argument the command cannot carry
+};
+
+struct LinkFailure {
+  LinkFault fault = LinkFault::kNone;
+  std::uint8_t code = 0;     // command code of the exchange that failed
+  std::size_t received = 0;  // kShortReply: bytes that came on the last attempt
+  std::size_t expected = 0;  // kShortReply: bytes the reply has
+  std::uint8_t answer = 0;   // kNotAcknowledged: the byte that came
+  int attempts = 0;          // kShortReply: attempts made
+};
+
+// The name of the command operation for a code ("CmdPlay"); empty for a byte that is no command.
+const char* commandName(std::uint8_t code);
+// The failure in words, naming the command: "CmdPlay: ボードがハンドシェイクに応答しません".
+// Empty for kNone.
+std::string describeFailure(const LinkFailure& failure);
+
 class BoardLink {
  public:
   BoardLink(BoardPort& port, UserInterface& ui);
@@ -103,6 +124,15 @@ class BoardLink {
   void Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply);
   bool exchanging() const { return exchanging_; }
 
+  // What went wrong in the last command that failed; kNone after one that succeeded. A composite
+  // that fails leaves the failure of the exchange that stopped it.
+  const LinkFailure& lastFailure() const { return failure_; }
+  std::string lastFailureText() const { return describeFailure(failure_); }
+  // The status line of a board action that failed: action + "失敗: " + the reason.
+  std::string failureStatus(std::string_view action) const;
+  // The user interface the link was made with, for the sequences that report on its behalf.
+  UserInterface& userInterface() { return ui_; }
+
   // Closes the port for k = 0 ("OFF"), else opens COMk; tells the outcome in the status line.
   // True when the port is open afterwards.
   bool OpenBoardPort(PortOpener& opener, int k);
@@ -126,7 +156,7 @@ class BoardLink {
   bool CmdReadMixingBlock(BoardCopy copy, int input, Bytes& reply);
   bool CmdWriteMixingBlock(BoardCopy copy, int input, std::span<const std::uint8_t> block);
   bool CmdReadAnalogRefs(BoardCopy copy, Bytes& reply);
-  bool CmdWriteAnalogRefs(BoardCopy copy, const std::array<std::uint16_t, 3>& refs);
+  bool CmdWriteAnalogRefs(BoardCopy copy, const std::array<std::uint16_t, kAnalogInputs>& refs);
   void CmdSetAnalogRef(int input, std::uint16_t value);
   bool CmdReadAlarm(Bytes& reply);
   bool CmdWriteAlarm(int motion, std::uint16_t threshold);
@@ -149,12 +179,16 @@ class BoardLink {
   bool CmdReadPositionRecord(BoardCopy copy, int slot, int record, Bytes& reply);
   bool CmdWritePositionRecord(BoardCopy copy, int slot, int record, const PositionRecord& rec);
   void CmdSetServo(int channel, std::uint16_t position);
+  // Whether the last command without a reply (CmdSetAnalogRef, CmdSetTrim, CmdSetServo) had its
+  // handshake answered and went out; those commands report nothing themselves.
+  bool noReplySent() const { return noReplySent_; }
   bool CmdReadBoardInfo(Bytes& info);
 
   // Option-word composites, with the modes named below. Another mode is refused (false, nothing
   // sent).
   bool SetSleep(int mode);
-  bool SetPause(int mode);
+  // paused, when given, receives whether the pause bit is set afterwards.
+  bool SetPause(int mode, bool* paused = nullptr);
   bool SetReceiverStream(int mode);
   bool SetOptionBit5(int mode);
   bool SetAnalogStream(int mode);
@@ -173,7 +207,8 @@ class BoardLink {
   bool runData(Bytes packet, std::size_t dataLength, Bytes& reply);
   void runNoReply(Bytes packet);
   bool changeOption(BoardCopy copy, std::uint16_t bit, int mode, int setMode, int clearMode,
-                    int toggleMode);
+                    int toggleMode, std::uint16_t* written = nullptr);
+  void refuse(std::uint8_t code);
   bool openPort(PortOpener& opener, int k, const std::string& name);
   bool writeEntryAndShow(int number, const TableEntryData& entry);
 
@@ -184,7 +219,9 @@ class BoardLink {
   BoardPort& port_;
   UserInterface& ui_;
   bool exchanging_ = false;
+  bool noReplySent_ = false;
   int busyDepth_ = 0;
+  LinkFailure failure_;
 };
 
 // The date argument that keeps the board's date.

@@ -6,14 +6,6 @@
 #include "common/Encoding.h"
 
 namespace pvrj {
-namespace {
-
-constexpr std::size_t kMaskOffset = 1;
-constexpr std::size_t kDateOffset = 4;
-constexpr std::size_t kControlOffset = 8;
-constexpr std::size_t kNameOffset = 10;
-
-}  // namespace
 
 PositionBlockBytes PositionBlock::encode() const {
   PositionBlockBytes out{};
@@ -46,36 +38,37 @@ bool PositionRecord::decode(std::span<const std::uint8_t> bytes) {
 
 TableEntryData TableEntry::encode() const {
   TableEntryData out{};
-  out[0] = count;
-  out[kMaskOffset] = static_cast<std::uint8_t>(mask & 0xFF);
-  out[kMaskOffset + 1] = static_cast<std::uint8_t>((mask >> 8) & 0xFF);
-  out[kMaskOffset + 2] = static_cast<std::uint8_t>((mask >> 16) & 0xFF);
-  out[kDateOffset] = month;
-  out[kDateOffset + 1] = day;
-  out[kDateOffset + 2] = hour;
-  out[kDateOffset + 3] = minute;
-  out[kControlOffset] = static_cast<std::uint8_t>(control >> 8);
-  out[kControlOffset + 1] = static_cast<std::uint8_t>(control & 0xFF);
+  out[kEntryCountOffset] = count;
+  out[kEntryMaskOffset] = static_cast<std::uint8_t>(mask & 0xFF);
+  out[kEntryMaskOffset + 1] = static_cast<std::uint8_t>((mask >> 8) & 0xFF);
+  out[kEntryMaskOffset + 2] = static_cast<std::uint8_t>((mask >> 16) & 0xFF);
+  out[kEntryDateOffset] = month;
+  out[kEntryDateOffset + 1] = day;
+  out[kEntryDateOffset + 2] = hour;
+  out[kEntryDateOffset + 3] = minute;
+  out[kEntryControlOffset] = static_cast<std::uint8_t>(control >> 8);
+  out[kEntryControlOffset + 1] = static_cast<std::uint8_t>(control & 0xFF);
   // A long name loses its tail, never half a two-byte character.
-  std::string cut = cutCp932(name, kTableNameLength);
-  std::copy(cut.begin(), cut.end(), out.begin() + kNameOffset);
+  std::string cut = utf8ToCp932Cut(name, kTableNameLength);
+  std::copy(cut.begin(), cut.end(), out.begin() + kEntryNameOffset);
   return out;
 }
 
 bool TableEntry::decode(std::span<const std::uint8_t> bytes) {
   if (bytes.size() < kTableEntryLength) return false;
-  count = bytes[0];
-  mask = static_cast<std::uint32_t>(bytes[kMaskOffset]) |
-         (static_cast<std::uint32_t>(bytes[kMaskOffset + 1]) << 8) |
-         (static_cast<std::uint32_t>(bytes[kMaskOffset + 2]) << 16);
-  month = bytes[kDateOffset];
-  day = bytes[kDateOffset + 1];
-  hour = bytes[kDateOffset + 2];
-  minute = bytes[kDateOffset + 3];
-  control = readWord(bytes.data() + kControlOffset);
-  const auto* first = bytes.data() + kNameOffset;
+  count = bytes[kEntryCountOffset];
+  mask = static_cast<std::uint32_t>(bytes[kEntryMaskOffset]) |
+         (static_cast<std::uint32_t>(bytes[kEntryMaskOffset + 1]) << 8) |
+         (static_cast<std::uint32_t>(bytes[kEntryMaskOffset + 2]) << 16);
+  month = bytes[kEntryDateOffset];
+  day = bytes[kEntryDateOffset + 1];
+  hour = bytes[kEntryDateOffset + 2];
+  minute = bytes[kEntryDateOffset + 3];
+  control = readWord(bytes.data() + kEntryControlOffset);
+  const auto* first = bytes.data() + kEntryNameOffset;
   const auto* last = std::find(first, first + kTableNameLength, std::uint8_t{0});
-  name.assign(first, last);
+  name = cp932ToUtf8(std::string_view(reinterpret_cast<const char*>(first),
+                                      static_cast<std::size_t>(last - first)));
   return true;
 }
 

@@ -8,18 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "common/BoardFacts.h"
+
 namespace pvrj {
 
 // A byte string as it goes to or comes from the board.
 using Bytes = std::vector<std::uint8_t>;
 
-inline constexpr int kBoardChannels = 24;
-inline constexpr std::size_t kPositionBlockLength = 48;   // 24 words, high byte first
-inline constexpr std::size_t kPositionRecordLength = 49;  // lead byte + position block
-inline constexpr std::size_t kTableEntryLength = 42;
-inline constexpr std::size_t kTableNameLength = 32;
-inline constexpr std::size_t kChannelNameLength = 32;
-inline constexpr std::uint8_t kNoDate = 0xFF;  // month byte of an entry without a date
 // Special channel words from 0x8000 up; 0x8002 lets the servo go free.
 inline constexpr std::uint16_t kServoFree = 0x8002;
 
@@ -48,7 +43,8 @@ struct PositionRecord {
   bool operator==(const PositionRecord&) const = default;
 };
 
-// One row of the board's motion table.
+// One entry of the board's motion table. This is the one place that reads and writes the 42 bytes;
+// the name is UTF-8 here and CP932 on the board.
 struct TableEntry {
   std::uint8_t count = 0;
   std::uint32_t mask = 0;  // 24 bits, bit 0 = CH1
@@ -57,12 +53,19 @@ struct TableEntry {
   std::uint8_t hour = kNoDate;
   std::uint8_t minute = kNoDate;
   std::uint16_t control = 0xFFFF;
-  std::string name;  // CP932 bytes, at most 32 (longer names are cut on encoding)
+  std::string name;  // UTF-8; cut to 32 CP932 bytes at a character boundary on encoding
 
   // Count, mask low byte first, month, day, hour, minute, control high byte first, 32-byte name.
   TableEntryData encode() const;
   // Reads 42 bytes (a trailing checksum byte is ignored); the name stops at its first NUL.
+  // False (entry unchanged) when fewer are given.
   bool decode(std::span<const std::uint8_t> bytes);
+  // The entry of bytes, or a blank entry when fewer than 42 are given.
+  static TableEntry from(std::span<const std::uint8_t> bytes) {
+    TableEntry e;
+    e.decode(bytes);
+    return e;
+  }
   // All zero except bytes 4 to 9, which are 0xFF.
   static TableEntry blank() { return TableEntry{}; }
   bool operator==(const TableEntry&) const = default;

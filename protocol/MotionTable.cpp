@@ -2,39 +2,21 @@
 #include "protocol/MotionTable.h"
 
 #include <cstdio>
-#include <cstring>
-
-#include "common/Encoding.h"
-#include "protocol/BoardLink.h"
 
 namespace pvrj {
 namespace {
 
-constexpr std::size_t kEntryCountOffset = 0;
-constexpr std::size_t kEntryMaskOffset = 1;
-constexpr std::size_t kEntryDateOffset = 4;
-constexpr std::size_t kEntryControlOffset = 8;
-constexpr std::size_t kBlankFirst = 4;  // bytes 4 to 9 of a blank entry are 0xFF
-constexpr std::size_t kBlankLast = 9;
-
-TableRow rowFromEntry(const std::uint8_t* entry, int n) {
+TableRow rowFromEntry(const TableEntry& entry, int n) {
   TableRow row;
   row.caption = slotCaption(n);
-  row.name = entryName(entry);
-  row.count = std::to_string(entry[kEntryCountOffset]);
-  row.date = FormatTableDate(entry[kEntryDateOffset], entry[kEntryDateOffset + 1],
-                             entry[kEntryDateOffset + 2], entry[kEntryDateOffset + 3]);
-  row.control = std::to_string(entryControl(entry));
+  row.name = entry.name;
+  row.count = std::to_string(entry.count);
+  row.date = FormatTableDate(entry.month, entry.day, entry.hour, entry.minute);
+  row.control = std::to_string(entry.control);
   return row;
 }
 
 }  // namespace
-
-TableEntryBytes blankTableEntry() {
-  TableEntryBytes entry{};
-  for (std::size_t i = kBlankFirst; i <= kBlankLast; ++i) entry[i] = 0xFF;
-  return entry;
-}
 
 std::string slotCaption(int n) {
   if (n >= 0 && n < kMotionSlots) return "M" + std::to_string(n + 1);
@@ -45,28 +27,11 @@ std::string slotCaption(int n) {
 
 std::string FormatTableDate(std::uint8_t month, std::uint8_t day, std::uint8_t hour,
                             std::uint8_t minute) {
-  if (month == kNoDateMonth) return "--/-- --:--";
+  if (month == kNoDate) return "--/-- --:--";
   char text[32];
   std::snprintf(text, sizeof text, "%u/%u %02u:%02u", unsigned{month}, unsigned{day},
                 unsigned{hour}, unsigned{minute});
   return text;
-}
-
-std::string entryName(const std::uint8_t* entry) {
-  const char* name = reinterpret_cast<const char*>(entry + kEntryNameOffset);
-  std::size_t length = 0;
-  while (length < kEntryNameSize && name[length] != '\0') ++length;
-  return cp932ToUtf8(std::string_view(name, length));
-}
-
-std::uint32_t entryChannelMask(const std::uint8_t* entry) {
-  return entry[kEntryMaskOffset] | (entry[kEntryMaskOffset + 1] << 8) |
-         (std::uint32_t{entry[kEntryMaskOffset + 2]} << 16);
-}
-
-std::uint16_t entryControl(const std::uint8_t* entry) {
-  return static_cast<std::uint16_t>(entry[kEntryControlOffset] * 256 +
-                                    entry[kEntryControlOffset + 1]);
 }
 
 std::string cleanDataName(std::string_view name) {
@@ -92,16 +57,17 @@ std::optional<int> parseControlValue(std::string_view text) {
 }
 
 MotionTable::MotionTable() {
-  TableEntryBytes blank = blankTableEntry();
+  const TableEntryData blank = TableEntry::blank().encode();
   for (int n = 0; n < kTableSlots; ++n) ShowTableEntry(blank, n, true);
   LastChannelMask = 0;
 }
 
-void MotionTable::ShowTableEntry(const std::uint8_t* entry, std::size_t size, int n, bool add) {
+void MotionTable::ShowTableEntry(std::span<const std::uint8_t> bytes, int n, bool add) {
   // A short entry cannot be shown; a longer one carries the reply's checksum at its end.
-  if (entry == nullptr || size < kEntrySize) return;
+  TableEntry entry;
+  if (!entry.decode(bytes)) return;
   TableRow row = rowFromEntry(entry, n);
-  LastChannelMask = entryChannelMask(entry);
+  LastChannelMask = entry.mask;
   int changed = -1;
   if (add) {
     rows_.push_back(std::move(row));
@@ -147,24 +113,6 @@ void MotionTable::AppendMotionList(std::string& list) const {
 
 void MotionTable::AppendScenarioList(std::string& list) const {
   appendList(list, kFirstScenarioSlot, kTableSlots - 1);
-}
-
-TableReadResult readMotionTable(BoardLink& link, MotionTable& table) {
-  table.clearRows();
-  if (!link.SetSleep(kSleepOn)) return TableReadResult::kSleepFailed;
-  for (int n = 0; n < kMotionSlots; ++n) {
-    Bytes entry;
-    // The board stays asleep: a link that failed here would likely fail the wake-up too.
-    if (!link.CmdReadTableEntry(n, entry)) return TableReadResult::kMotionFailed;
-    table.ShowTableEntry(entry.data(), entry.size(), n, true);
-  }
-  for (int n = kFirstScenarioSlot; n < kTableSlots; ++n) {
-    Bytes entry;
-    if (!link.CmdReadTableEntry(n, entry)) return TableReadResult::kScenarioFailed;
-    table.ShowTableEntry(entry.data(), entry.size(), n, true);
-  }
-  link.SetSleep(kSleepOff);
-  return TableReadResult::kComplete;
 }
 
 }  // namespace pvrj

@@ -1,42 +1,25 @@
 // The program's copy of the board's motion table: 85 rows of caption, name, count, date and
-// control, the slot lists the prompts show, and reading the whole table from the board.
+// control, and the slot lists the prompts show.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "protocol/BoardTypes.h"
+
 namespace pvrj {
 
-class BoardLink;
-
-inline constexpr int kMotionSlots = 80;
-inline constexpr int kScenarioSlots = 5;
-inline constexpr int kTableSlots = kMotionSlots + kScenarioSlots;
-inline constexpr int kFirstScenarioSlot = kMotionSlots;
-inline constexpr std::size_t kEntrySize = 42;
-inline constexpr std::size_t kEntryNameOffset = 10;
-inline constexpr std::size_t kEntryNameSize = 32;
-inline constexpr std::uint8_t kNoDateMonth = 0xFF;
-
-using TableEntryBytes = std::array<std::uint8_t, kEntrySize>;
-
-// 42 bytes, all 0 except bytes 4 to 9 (no date, control 65535).
-TableEntryBytes blankTableEntry();
 // "M1".."M80", "S1".."S5"; empty outside 0 to 84.
 std::string slotCaption(int n);
 // "--/-- --:--" when the month is 0xFF, else "12/5 09:07".
 std::string FormatTableDate(std::uint8_t month, std::uint8_t day, std::uint8_t hour,
                             std::uint8_t minute);
-// The entry's fields as the table and the transfers read them.
-std::string entryName(const std::uint8_t* entry);  // bytes 10-41 up to the first NUL, as UTF-8
-std::uint32_t entryChannelMask(const std::uint8_t* entry);  // bytes 1-3, low byte first
-std::uint16_t entryControl(const std::uint8_t* entry);      // bytes 8-9, high byte first
 
 // A data name as the data dialog stores it: cut at the first NUL, every comma and double quote
 // made a blank (they would break the quoted slot lists).
@@ -62,11 +45,8 @@ class MotionTable {
   std::function<void(int row)> onRowChanged;
 
   // Shows entry (42 bytes, or 43 with a checksum left at the end, which is ignored) in row n:
-  // appended when add, else replacing row n. Sets LastChannelMask.
-  void ShowTableEntry(const std::uint8_t* entry, std::size_t size, int n, bool add);
-  void ShowTableEntry(const TableEntryBytes& entry, int n, bool add) {
-    ShowTableEntry(entry.data(), entry.size(), n, add);
-  }
+  // appended when add, else replacing row n. Sets LastChannelMask. Fewer bytes show nothing.
+  void ShowTableEntry(std::span<const std::uint8_t> entry, int n, bool add);
   // Removes all rows (the read button does this first).
   void clearRows();
 
@@ -85,18 +65,5 @@ class MotionTable {
   void appendList(std::string& list, int first, int last) const;
   std::vector<TableRow> rows_;
 };
-
-// How a read of the whole table ended.
-enum class TableReadResult {
-  kSleepFailed,     // the board did not go to sleep: no rows
-  kMotionFailed,    // a motion entry failed: the rows read so far stay, the board sleeps
-  kScenarioFailed,  // a scenario entry failed: the board sleeps
-  kComplete,        // all 85 read, the board woke again
-};
-
-// The read button: removes the rows, sends the board to sleep, reads the 80 motion entries (a
-// failure ends it) and the 5 scenario entries (a failure ends that loop), and wakes the board
-// only when all five scenarios were read.
-TableReadResult readMotionTable(BoardLink& link, MotionTable& table);
 
 }  // namespace pvrj

@@ -17,10 +17,20 @@ pvrj_install_deps() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Configures one tree: pvrj_configure DIR [cmake options...]. ccache is used when installed.
+pvrj_configure() {
+  local dir=$1
+  shift
+  local launcher=()
+  if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
+}
+
 # Configures and builds one tree: pvrj_build DIR [cmake options...]
 pvrj_build() {
   local dir=$1
-  shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  pvrj_configure "$@"
   cmake --build "$dir"
 }

@@ -13,6 +13,8 @@ class BoardPort {
   virtual ~BoardPort() = default;
 
   virtual bool IsOpen() const = 0;
+  // True once the device went away under the open port (unplugged, other side closed).
+  virtual bool Vanished() const { return false; }
   // Queues bytes for sending and returns at once; nothing happens on a closed port.
   virtual void Write(const std::uint8_t* data, std::size_t count) = 0;
   // Waits until count bytes have arrived or TimeOutReceive ms have passed since the call began;

@@ -136,7 +136,7 @@ class TCustomCommX : public BoardPort {
   // The device that Open uses: DevicePath when set, else what "COM" + PortNo names.
   std::string DeviceName() const;
   // True once the device has gone away under an open port (unplugged, other side closed).
-  bool Vanished() const { return vanished_.load(); }
+  bool Vanished() const override { return vanished_.load(); }
   int CharTime() const { return charTime_.load(); }
   int PendingBytes() const;
   int PendingBuffers() const;

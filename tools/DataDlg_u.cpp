@@ -9,16 +9,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/MessageDialog_u.h"
 #include "protocol/BoardLink.h"
+#include "protocol/EntryEditing.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {
 
 constexpr int kBoxesPerColumn = 8;
-// Bytes 1 and 2 of the counter reply hold the value, high byte first.
-constexpr std::size_t kCounterHigh = 1;
-constexpr std::size_t kCounterLow = 2;
 
 }  // namespace
 
@@ -77,6 +75,24 @@ TDataDlg::TDataDlg(Chart& chart, MotionTable& table, BoardLink* link, QWidget* p
   connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
 }
 
+void TDataDlg::showChannelLabels(const std::array<ChannelLabel, kPortBoxes>& labels) {
+  auto qcolor = [](std::uint32_t c) {
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                  static_cast<int>((c >> 16) & 0xFF));
+  };
+  for (int i = 0; i < kPortBoxes; ++i) {
+    const ChannelLabel& label = labels[static_cast<std::size_t>(i)];
+    QCheckBox* box = PE[static_cast<std::size_t>(i)];
+    box->setText(label.name.empty() ? QString("CH%1").arg(i + 1)
+                                    : QString::fromStdString(label.name));
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Window, qcolor(label.background));
+    palette.setColor(QPalette::WindowText, qcolor(label.text));
+    box->setPalette(palette);
+    box->setAutoFillBackground(true);
+  }
+}
+
 void TDataDlg::setChannelNames(const std::array<QString, kPortBoxes>& names) {
   for (int i = 0; i < kPortBoxes; ++i) {
     const QString& name = names[static_cast<std::size_t>(i)];
@@ -85,6 +101,7 @@ void TDataDlg::setChannelNames(const std::array<QString, kPortBoxes>& names) {
 }
 
 void TDataDlg::LoadDataProperties(int index, int kind) {
+  if (channelLabels) showChannelLabels(channelLabels());
   std::uint32_t mask = 0;
   if (index < 0) {
     MotName->setText(QString::fromStdString(chart_.Name));
@@ -135,16 +152,14 @@ void TDataDlg::Button2Click() {
 
 void TDataDlg::Button3Click() {
   if (!link_) return;
-  Bytes reply;
-  if (!link_->CmdReadCounter(reply) || reply.size() <= kCounterLow) return;
-  showCounterValue(static_cast<std::uint16_t>(reply[kCounterHigh] * 256 + reply[kCounterLow]));
+  if (auto value = readControlCounter(*link_)) showCounterValue(*value);
 }
 
 bool TDataDlg::editChartHeader() {
-  if (link_) link_->SetOptionBit5(kBit5Clear);
-  LoadDataProperties(-1, chart_.Type);
-  bool ok = execModal(*this) == QDialog::Accepted;
-  if (link_) link_->SetOptionBit5(kBit5Set);
+  const bool ok = runDataDialogBracketed(link_, [this] {
+    LoadDataProperties(-1, chart_.Type);
+    return execModal(*this) == QDialog::Accepted;
+  });
   if (!ok) return false;
   chart_.Name = MotName->text().toStdString();
   chart_.Port = CollectPortMask();

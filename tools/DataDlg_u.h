@@ -6,8 +6,10 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "chart/Chart.h"
+#include "editors/core/Desktop.h"
 #include "protocol/MotionTable.h"
 
 class QCheckBox;
@@ -19,7 +21,8 @@ namespace pvrj {
 
 class BoardLink;
 
-inline constexpr int kPortBoxes = 24;
+// One box per servo channel.
+inline constexpr int kPortBoxes = kBoardChannels;
 
 class TDataDlg : public QDialog {
   Q_OBJECT
@@ -37,6 +40,10 @@ class TDataDlg : public QDialog {
   std::uint32_t CollectPortMask() const;
   // Box captions: the channel names the position editor keeps (CH1..CH24 until it supplies them).
   void setChannelNames(const std::array<QString, kPortBoxes>& names);
+  // The position editor's channel names and label colours, taken each time the dialog loads.
+  std::function<std::array<ChannelLabel, kPortBoxes>()> channelLabels;
+  // Shows names and colours on the channel boxes.
+  void showChannelLabels(const std::array<ChannelLabel, kPortBoxes>& labels);
   // The receiver's button value that arrived unprompted.
   void showCounterValue(std::uint16_t value);
 

@@ -9,8 +9,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/MessageDialog_u.h"
 #include "tools/QVSPrm_u.h"
+#include "ui/MessageDialog_u.h"
 
 namespace pvrj {
 namespace {

@@ -6,11 +6,11 @@
 #include <QTest>
 
 #include "QtTestRunner.h"
-#include "app/MessageDialog_u.h"
 #include "board/VirtualBoardPort.h"
 #include "protocol/BoardLink.h"
 #include "tests/support/FakeUserInterface.h"
 #include "tools/DataDlg_u.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 
@@ -75,7 +75,7 @@ class DataDlgTest : public QObject {
 
   void scenarioRowHasNoChannels() {
     Rig r;
-    TableEntryBytes e = blankTableEntry();
+    TableEntryData e = TableEntry::blank().encode();
     e[1] = 0xFF;
     e[8] = 0x00;
     e[9] = 0x07;

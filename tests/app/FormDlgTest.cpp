@@ -17,11 +17,11 @@
 #include "QtTestRunner.h"
 #include "app/ChartCanvas.h"
 #include "app/Main_u.h"
-#include "app/MessageDialog_u.h"
 #include "app/PrefsActions.h"
 #include "chart/ChartEditor.h"
 #include "prefs/FormDlg_u.h"
 #include "tests/support/FakeUserInterface.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 

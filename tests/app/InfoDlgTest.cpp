@@ -8,13 +8,13 @@
 
 #include "QtTestRunner.h"
 #include "app/Main_u.h"
-#include "app/MessageDialog_u.h"
 #include "app/PrefsActions.h"
 #include "board/VirtualBoardPort.h"
 #include "prefs/InfoDlg_u.h"
 #include "prefs/ProgramIcon.h"
 #include "protocol/BoardLink.h"
 #include "tests/support/FakeUserInterface.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 

@@ -11,11 +11,11 @@
 #include <string>
 
 #include "QtTestRunner.h"
-#include "app/MessageDialog_u.h"
-#include "app/Settings.h"
 #include "app/SingleInstance.h"
 #include "common/FileIo.h"
 #include "common/IniFile.h"
+#include "common/Settings.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 

@@ -33,12 +33,12 @@
 #include "QtTestRunner.h"
 #include "app/ChartCanvas.h"
 #include "app/Main_u.h"
-#include "app/MessageDialog_u.h"
 #include "app/SingleInstance.h"
 #include "chart/ChartEditor.h"
 #include "common/FileIo.h"
 #include "common/IniFile.h"
 #include "protocol/BoardMessages.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 
@@ -593,8 +593,8 @@ class MainWindowTest : public QObject {
   }
 
   void secondInstanceIsRefusedWhileTheFirstRuns() {
-    const QString exe = QStringLiteral(PVRJ_BINARY_DIR "/app/PVRJ");
-    if (!QFile::exists(exe)) QSKIP("PVRJ is not built");
+    const QString exe = QStringLiteral(PVRJ_EDITOR_EXE);
+    QVERIFY2(QFile::exists(exe), "PVRJ is missing");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_->path());
     env.insert(QStringLiteral("PVRJ_SETTINGS_DIR"), dir_->path());

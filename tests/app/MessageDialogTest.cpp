@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "QtTestRunner.h"
-#include "app/MessageDialog_u.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 

@@ -15,13 +15,13 @@
 
 #include "QtTestRunner.h"
 #include "app/Main_u.h"
-#include "app/MessageDialog_u.h"
 #include "app/PrefsActions.h"
 #include "board/VirtualBoardPort.h"
 #include "protocol/BoardLink.h"
 #include "tests/support/FakeUserInterface.h"
 #include "tools/QVSDlg_u.h"
 #include "tools/QVSPrm_u.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 

@@ -1,12 +1,14 @@
-// Runs every registered Qt Test class in one QApplication; a class name on the command line runs
-// only that class.
+// Runs the registered Qt Test classes in one QApplication: `test_app CLASS [Qt Test options]` runs
+// one class, `test_app` runs them all, `test_app --list-classes` prints their names.
 #include "QtTestRunner.h"
 
 #include <QApplication>
 #include <QTest>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace pvrj::test {
 namespace {
@@ -24,15 +26,26 @@ bool registerQtTest(const char* name, TestFactory factory) {
 }  // namespace pvrj::test
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                   : qgetenv("QT_QPA_PLATFORM"));
+  const auto& tests = pvrj::test::registry();
+  if (argc > 1 && std::strcmp(argv[1], "--list-classes") == 0) {
+    for (const auto& entry : tests) std::printf("%s\n", entry.first.c_str());
+    return 0;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  const char* only = argc > 1 ? argv[1] : nullptr;
+  // The first argument names the class; the rest go to Qt Test (test functions, -v2, ...).
+  const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
+  std::vector<char*> qtArgs{argv[0]};
+  for (int i = only ? 2 : 1; i < argc; ++i) qtArgs.push_back(argv[i]);
+  if (only && tests.find(only) == tests.end()) {
+    std::fprintf(stderr, "no test class named %s\n", only);
+    return 1;
+  }
   int failed = 0;
-  for (auto& [name, factory] : pvrj::test::registry()) {
-    if (only && std::strcmp(only, name.c_str()) != 0) continue;
+  for (const auto& [name, factory] : tests) {
+    if (only && name != only) continue;
     auto test = factory();
-    failed += QTest::qExec(test.get(), 1, argv) != 0 ? 1 : 0;
+    failed += QTest::qExec(test.get(), static_cast<int>(qtArgs.size()), qtArgs.data()) != 0;
   }
   return failed == 0 ? 0 : 1;
 }

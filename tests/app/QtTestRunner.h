@@ -15,6 +15,6 @@ bool registerQtTest(const char* name, TestFactory factory);
 
 }  // namespace pvrj::test
 
-#define PVRJ_REGISTER_QTEST(Class)                                                                 \
-  static const bool Class##Registered = ::pvrj::test::registerQtTest(                              \
+#define PVRJ_REGISTER_QTEST(Class)                                    \
+  static const bool Class##Registered = ::pvrj::test::registerQtTest( \
       #Class, [] { return std::unique_ptr<QObject>(std::make_unique<Class>()); })

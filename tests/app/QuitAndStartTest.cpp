@@ -26,11 +26,11 @@
 #include "app/BoardActions.h"
 #include "app/ChartCanvas.h"
 #include "app/Main_u.h"
-#include "app/MessageDialog_u.h"
 #include "app/SingleInstance.h"
 #include "app/TableDlg_u.h"
 #include "app/WindowFit.h"
 #include "common/IniFile.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 
@@ -275,7 +275,7 @@ class QuitAndStartTest : public QObject {
 
   // Starts the real PVRJ offscreen in this test's folders, with the driver following plan.
   void startProgram(QProcess& process, const QByteArray& plan, const QStringList& arguments = {}) {
-    const QString exe = QStringLiteral(PVRJ_BINARY_DIR "/app/PVRJ");
+    const QString exe = QStringLiteral(PVRJ_EDITOR_EXE);
     QVERIFY2(QFile::exists(exe), qPrintable(exe));
     QVERIFY2(QFile::exists(PVRJ_PROGRAM_DRIVER), PVRJ_PROGRAM_DRIVER);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -20,8 +20,8 @@
 #include "app/BoardActions.h"
 #include "app/ChartCanvas.h"
 #include "app/Main_u.h"
-#include "app/MessageDialog_u.h"
 #include "app/TableDlg_u.h"
+#include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
 
@@ -109,7 +109,7 @@ class TableDlgBoardActionsTest : public QObject {
   }
 
   void writeReadAndPlayThroughTheWindow() {
-    if (!startBoard()) QSKIP("pvrj-board is not available");
+    QVERIFY2(startBoard(), "pvrj-board did not start");
     TPivora3 w;
     QCOMPARE(w.CommPort->currentIndex(), kComNumber);
     auto* actions = new BoardActions(w, socketName());
@@ -185,6 +185,33 @@ class TableDlgBoardActionsTest : public QObject {
 
     QVERIFY(test::runLoopUntil([&] { return shown.contains("再生コマンド送信"); }));
     QCOMPARE(shown.indexOf("再生コマンド送信"), shown.size() - 1);
+  }
+
+  void buttonsTellWhatTheyDidOrWhyTheyCouldNot() {
+    QFile ini(dir_->path() + "/PVR3J.ini");
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[PVR3]\r\nCommPort=0\r\n");  // the port OFF
+    ini.close();
+    TPivora3 w;
+    new BoardActions(w, socketName());
+    Chart& chart = w.chart();
+    chart.createItem(kItemPos, 10, 10);
+    chart.Start = 0;
+
+    w.CompileBtn->trigger();
+    QCOMPARE(w.statusLine->text().section("> ", 1),
+             QString("コンパイル成功: 2レコード(LISTページ)"));
+    QCOMPARE(w.dumpView->count(), 2);
+    const std::pair<QAction*, QString> unreachable[] = {
+        {w.MotStpBtn, "停止失敗: CmdStop: ポートが開いていません"},
+        {w.pauseBtn, "一時停止失敗: CmdReadOptions: ポートが開いていません"},
+        {w.MotWriteBtn, "書込失敗: CmdReadOptions: ポートが開いていません"},
+    };
+    chooseSlot(0);
+    for (const auto& [button, status] : unreachable) {
+      button->trigger();
+      QCOMPARE(w.statusLine->text().section("> ", 1), status);
+    }
   }
 
  private:

@@ -107,9 +107,10 @@ class TableDlgTest : public QObject {
     QVERIFY(opened);
     const auto& e = r.vb().memory().table[2];
     QCOMPARE(int(e[0]), 6);  // count kept
-    QCOMPARE(entryChannelMask(e.data()), std::uint32_t{0x800001});
-    QCOMPARE(int(entryControl(e.data())), 4321);  // not a number: the chart's value
-    QCOMPARE(QString::fromStdString(entryName(e.data())), QString("NEW ONE"));
+    const TableEntry written = TableEntry::from(e);
+    QCOMPARE(written.mask, std::uint32_t{0x800001});
+    QCOMPARE(int(written.control), 4321);  // not a number: the chart's value
+    QCOMPARE(QString::fromStdString(written.name), QString("NEW ONE"));
     QCOMPARE(r.cell(2, 1), QString("NEW ONE"));
     QVERIFY(!r.asleep());
     QVERIFY(r.vb().live().working.options & board::kOptDataDialog);
@@ -127,7 +128,8 @@ class TableDlgTest : public QObject {
     };
     r.dialog.ListViewDblClick(81);
     QCOMPARE(kindSeen, 7);
-    QCOMPARE(QString::fromStdString(entryName(r.vb().memory().table[81].data())), QString("SC"));
+    QCOMPARE(QString::fromStdString(TableEntry::from(r.vb().memory().table[81]).name),
+             QString("SC"));
     QCOMPARE(r.cell(81, 1), QString("SC"));  // the row was refreshed from the board
   }
 
@@ -135,7 +137,7 @@ class TableDlgTest : public QObject {
     Rig r;
     r.table.ShowTableEntry(
         [] {
-          TableEntryBytes e = blankTableEntry();
+          TableEntryData e = TableEntry::blank().encode();
           e[10] = 'W';
           return e;
         }(),

@@ -122,10 +122,10 @@ TEST_F(VirtualBoardTest, HandshakeIsAnsweredWithOneByteEachTime) {
   EXPECT_EQ(board.handshakeCount(), 3u);
 }
 
-TEST_F(VirtualBoardTest, OptionsReadExampleAndWorkingVersusStoredCopy) {
+TEST_F(VirtualBoardTest, OptionsReadAndWorkingVersusStoredCopy) {
   EXPECT_EQ(read({0xF1, 0x00}, 2), (Bytes{0x00, 0x00}));
   ASSERT_TRUE(write({0xF2, 0x01, 0x02, 0x01}));
-  // The worked example: the working word 0x0201 comes back as 02 01 03.
+  // The working word 0x0201 comes back as 02 01 and its checksum 03.
   Reply r = exchange(port, {0xF1, 0x00}, 3);
   EXPECT_EQ(r.bytes, (Bytes{0x02, 0x01, 0x03}));
   EXPECT_EQ(read({0xF1, 0x02}, 2), (Bytes{0x00, 0x00}));  // stored copy untouched
@@ -134,7 +134,7 @@ TEST_F(VirtualBoardTest, OptionsReadExampleAndWorkingVersusStoredCopy) {
   EXPECT_TRUE(board.memoryChanged());
 }
 
-TEST_F(VirtualBoardTest, AlarmWriteOfTheWorkedExampleIsAcknowledged) {
+TEST_F(VirtualBoardTest, AlarmWriteIsAcknowledgedAndReadBack) {
   Reply r = exchange(port, {0xEC, 0x01, 0x0A, 0x01, 0x87}, 1);
   ASSERT_TRUE(r.handshake);
   EXPECT_EQ(r.bytes, Bytes{0x06});

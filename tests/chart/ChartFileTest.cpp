@@ -53,7 +53,7 @@ class ChartFileTest : public test::TempFolderTest {
 
 // ---- saving --------------------------------------------------------------------------------
 
-TEST_F(ChartFileTest, WorkedExampleSurvivesOpenAndSaveByteForByte) {
+TEST_F(ChartFileTest, SampleChartSurvivesOpenAndSaveByteForByte) {
   Chart chart;
   OpenOutcome o = openFile(chart, client, kWavePath, ui);
   ASSERT_TRUE(o.opened);

@@ -42,7 +42,7 @@ TEST(ArrowHeadTest, AngleFollowsTheDirectionRules) {
   }
 }
 
-TEST(ArrowHeadTest, RightwardSegmentGivesTheDocumentedTriangle) {
+TEST(ArrowHeadTest, RightwardSegmentGivesATriangleBeforeItsMiddle) {
   const Corners c = arrowHead({0, 0}, {100, 0});
   EXPECT_EQ(c[0], (ChartPoint{45, 5}));
   EXPECT_EQ(c[1], (ChartPoint{45, -5}));

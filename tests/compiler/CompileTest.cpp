@@ -548,6 +548,19 @@ TEST(ScenarioConversion, MotionNumbersInChainOrder) {
   EXPECT_EQ(state.stepCount, 3);
   EXPECT_EQ(state.dumpRows, (std::vector<std::string>{"M3 M3 MOVE", "M1 M1 MOVE", "M80 M80 MOVE"}));
   EXPECT_TRUE(state.records.empty());
+  EXPECT_EQ(ui.statuses, std::vector<std::string>{"シナリオ変換成功: 3ステップ(LISTページ)"});
+}
+
+TEST(ScenarioConversion, StrayBranchLinePlaysNoPart) {
+  // A hand-edited file: branch lines out of a motion item, even two of them.
+  Chart c = scenario({4, 5, 6});
+  addLine(c, 1, 0, 1);
+  addLine(c, 1, 2, 1);
+  FakeUserInterface ui;
+  CompilerState state;
+  ASSERT_TRUE(convertScenario(c, ui, state)) << ui.lastMessage();
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(state.scenarioSteps, (std::vector<std::uint8_t>{4, 5, 6}));
 }
 
 TEST(ScenarioConversion, LineBackEndsTheListWithoutJump) {
@@ -570,6 +583,19 @@ TEST(ScenarioConversion, FailedCheckClearsDumpAndSteps) {
   EXPECT_TRUE(state.dumpRows.empty());
   EXPECT_TRUE(state.scenarioSteps.empty());
   EXPECT_EQ(state.stepCount, 0);
+}
+
+TEST(CompileButton, SaysHowManyRecordsTheListPageShows) {
+  FakeUserInterface ui;
+  CompilerState state;
+  ASSERT_TRUE(compileChart(branchBackChart(), ui, state));
+  EXPECT_EQ(ui.statuses, std::vector<std::string>{"コンパイル成功: 4レコード(LISTページ)"});
+  // A refused chart says why in its message box and leaves no success text.
+  Chart broken = branchBackChart();
+  broken.links.pop_back();
+  ui.statuses.clear();
+  EXPECT_FALSE(compileChart(broken, ui, state));
+  EXPECT_TRUE(ui.statuses.empty());
 }
 
 TEST(ScenarioConversion, EmptyAndStartlessCharts) {

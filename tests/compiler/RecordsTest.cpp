@@ -21,7 +21,7 @@ TEST(RecordEncoding, PosItemIsSpeedThenWordsHighByteFirst) {
   item.PrmByte = 100;
   MotionRecord r = encodeItemStep(item);
   EXPECT_EQ(r[0], 0x64);
-  for (std::size_t i = 1; i < kRecordSize; ++i) EXPECT_EQ(r[i], 0) << i;
+  for (std::size_t i = 1; i < kPositionRecordLength; ++i) EXPECT_EQ(r[i], 0) << i;
 
   item.PrmWords[0] = 0x4000;
   item.PrmWords[23] = 0x1234;
@@ -61,7 +61,7 @@ TEST(RecordEncoding, CompareWordsWrapToSixteenBits) {
 TEST(RecordEncoding, EndAndJump) {
   MotionRecord end = encodeEndStep();
   EXPECT_EQ(end[0], 0x01);
-  for (std::size_t i = 1; i < kRecordSize; ++i) EXPECT_EQ(end[i], 0xFF) << i;
+  for (std::size_t i = 1; i < kPositionRecordLength; ++i) EXPECT_EQ(end[i], 0xFF) << i;
   MotionRecord jmp = encodeJumpStep(2);
   EXPECT_EQ(jmp[0], 0x01);
   for (int ch = 0; ch < kChannelCount; ++ch) {

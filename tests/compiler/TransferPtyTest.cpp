@@ -16,6 +16,7 @@
 #include "chart/ChartFile.h"
 #include "compiler/Transfer.h"
 #include "protocol/BoardMessages.h"
+#include "protocol/CommXOpener.h"
 #include "serial/CommX.h"
 #include "support/ChildProcess.h"
 #include "support/FakeUserInterface.h"
@@ -26,7 +27,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kReportDeadline = std::chrono::seconds(5);
 constexpr auto kReportPoll = std::chrono::milliseconds(20);
-constexpr int kLineBitRate = 115200;
 
 Chart poseChain(int count) {
   Chart chart;
@@ -47,18 +47,18 @@ Chart poseChain(int count) {
 class TransferPtyTest : public ::testing::Test {
  protected:
   void startBoard(std::vector<std::string> extra = {}) {
-    if (::access(PVRJ_BOARD_EXE, X_OK) != 0) GTEST_SKIP() << "pvrj-board is not built";
+    ASSERT_EQ(::access(PVRJ_BOARD_EXE, X_OK), 0) << "missing " << PVRJ_BOARD_EXE;
+    if (!test::pseudoTerminalsAvailable()) GTEST_SKIP() << "no pseudo-terminals here";
     board_ = std::make_unique<test::BoardProcess>(extra);
     device_ = board_->device();
-    if (device_.empty()) GTEST_SKIP() << "no pseudo-terminal could be made";
+    ASSERT_FALSE(device_.empty()) << "pvrj-board did not start";
     port_.SetDispatcher(&dispatcher_);
     ASSERT_TRUE(port_.SetPortName(device_));
-    port_.SetBitRate(kLineBitRate);
+    configureBoardLine(port_);
     port_.OnReceive = [this](TCustomCommX& sender, std::int32_t size) {
       messages_.CommX1Receive(sender, static_cast<std::size_t>(size));
     };
     port_.Open();
-    port_.SetTimeOutReceive(kReceiveTimeOut);
     link_.onTableEntryChanged = [this](int n, const TableEntryData& e) {
       table_.ShowTableEntry(e, n, false);
     };
@@ -101,7 +101,7 @@ TEST_F(TransferPtyTest, ThirtyOneRecordsGoIntoM1AndComeBackEqual) {
 
   chart_ = Chart{};
   state_ = CompilerState{};
-  ASSERT_TRUE(readSlotIntoChart(context_, 0));
+  ASSERT_EQ(readSlotIntoChart(context_, 0), ReadResult::kRead);
   EXPECT_EQ(ui_.statuses.back(), "読込成功");
   EXPECT_EQ(chart_.Name, "歩く");
   EXPECT_EQ(chart_.Port, 0x800001u);
@@ -142,7 +142,7 @@ TEST_F(TransferPtyTest, EmptySlotLeavesTheChartAndWakesTheBoard) {
   startBoard();
   if (IsSkipped() || HasFatalFailure()) return;
   chart_ = poseChain(2);
-  EXPECT_FALSE(readSlotIntoChart(context_, 12));
+  EXPECT_EQ(readSlotIntoChart(context_, 12), ReadResult::kFailed);
   EXPECT_EQ(ui_.statuses.back(), "データがありません");
   EXPECT_EQ(chart_.itemCount(), 2);
   EXPECT_EQ(chart_.Name, "歩く");
@@ -196,7 +196,7 @@ TEST_F(TransferPtyTest, PlayEndReportReachesTheStatusLine) {
 TEST_F(TransferPtyTest, CommandLineWritesListsReadsAndDeletes) {
   startBoard();
   if (IsSkipped() || HasFatalFailure()) return;
-  if (::access(PVRJ_CLI_EXE, X_OK) != 0) GTEST_SKIP() << "pvrj-cli is not built";
+  ASSERT_EQ(::access(PVRJ_CLI_EXE, X_OK), 0) << "missing " << PVRJ_CLI_EXE;
   port_.Close();  // the command line opens the device itself
   namespace fs = std::filesystem;
   fs::path dir = fs::temp_directory_path() / ("pvrj-transfer-" + std::to_string(::getpid()));

@@ -2,6 +2,8 @@
 // questions, the refusals and the failure rules.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "ChartMaker.h"
 #include "board/VirtualBoardPort.h"
 #include "common/CommaText.h"
@@ -248,7 +250,7 @@ TEST_F(TransferTest, ScenarioReadBackNamesItsMotions) {
   ASSERT_TRUE(writeChartToSlot(context, 4));
   chart = Chart{};
   context.textWidth = [](const std::string& s) { return static_cast<int>(s.size()); };
-  ASSERT_TRUE(readSlotIntoChart(context, 84));
+  ASSERT_EQ(readSlotIntoChart(context, 84), ReadResult::kRead);
   EXPECT_EQ(chart.Type, kScenarioChart);
   EXPECT_EQ(chart.Name, "SCN");
   ASSERT_EQ(chart.itemCount(), 3);
@@ -283,11 +285,14 @@ TEST_F(TransferTest, RecordReadFailureKeepsItemsButTakesTheHeader) {
   context.progress = [this](int done, int) {
     if (done == 4) vb().injectFault(noAnswer(), 1);
   };
-  EXPECT_FALSE(readSlotIntoChart(context, 0));
+  EXPECT_EQ(readSlotIntoChart(context, 0), ReadResult::kFailed);
   EXPECT_EQ(chart.itemCount(), 2);
   EXPECT_EQ(chart.Name, "BOARD");
   EXPECT_TRUE(state.dumpRows.empty());
-  EXPECT_EQ(ui.statuses.back(), "データがありません");
+  // A link that failed is not an empty slot.
+  EXPECT_EQ(ui.statuses.back(),
+            "読込失敗: CmdReadPositionRecord: ボードがハンドシェイクに応答しません");
+  EXPECT_FALSE(sawStatus("データがありません"));
   EXPECT_FALSE(asleep());
 }
 
@@ -355,18 +360,88 @@ TEST_F(TransferTest, PlayRequestsFromOtherProgramsStopAt85) {
   EXPECT_EQ(vb().requestCount(), before + 1);
 }
 
-TEST_F(TransferTest, StopAndPause) {
-  EXPECT_TRUE(stopBoard(link));
-  EXPECT_TRUE(pauseBoard(link));
+TEST_F(TransferTest, StopAndPauseSayWhatTheyDid) {
+  EXPECT_TRUE(stopBoard(link, ui));
+  EXPECT_EQ(ui.statuses.back(), "停止しました");
+  EXPECT_TRUE(pauseBoard(link, ui));
   EXPECT_TRUE(vb().live().working.options & board::kOptPause);
-  EXPECT_TRUE(pauseBoard(link));
+  EXPECT_EQ(ui.statuses.back(), "一時停止しました");
+  EXPECT_TRUE(pauseBoard(link, ui));
   EXPECT_FALSE(vb().live().working.options & board::kOptPause);
+  EXPECT_EQ(ui.statuses.back(), "再開しました");
+}
+
+TEST_F(TransferTest, EveryButtonThatCannotReachTheBoardSaysSo) {
+  struct Case {
+    const char* button;
+    std::function<bool()> press;
+    const char* status;
+  };
+  const Case cases[] = {
+      {"write motion", [this] { return writeChartToSlot(context, 0); },
+       "書込失敗: CmdReadOptions: ポートが開いていません"},
+      {"write scenario",
+       [this] {
+         chart = scenarioChain(2);
+         return writeChartToSlot(context, 0);
+       },
+       "書込失敗: CmdReadOptions: ポートが開いていません"},
+      {"read", [this] { return readSlotIntoChart(context, 0) == ReadResult::kRead; },
+       "読込失敗: CmdReadOptions: ポートが開いていません"},
+      {"delete", [this] { return deleteSlot(context, 0); },
+       "削除失敗: CmdReadTableEntry: ポートが開いていません"},
+      {"play", [this] { return playSlotRequest(link, ui, 0); },
+       "再生失敗: CmdPlay: ポートが開いていません"},
+      {"stop", [this] { return stopBoard(link, ui); }, "停止失敗: CmdStop: ポートが開いていません"},
+      {"pause", [this] { return pauseBoard(link, ui); },
+       "一時停止失敗: CmdReadOptions: ポートが開いていません"},
+      {"sleep", [this] { return sleepBoard(link, ui, true); },
+       "スリープON失敗: CmdReadOptions: ポートが開いていません"},
+      {"home", [this] { return homePositionButton(link, ui); },
+       "ホームポジション失敗: CmdReadOptions: ポートが開いていません"},
+  };
+  port.Close();  // the port chosen "OFF"
+  for (const Case& c : cases) {
+    chart = poseChain(2);
+    ui.statuses.clear();
+    EXPECT_FALSE(c.press()) << c.button;
+    ASSERT_FALSE(ui.statuses.empty()) << c.button;
+    EXPECT_EQ(ui.statuses.back(), c.status) << c.button;
+  }
+}
+
+TEST_F(TransferTest, WriteFailingAtItsFirstRecordSaysWhichExchange) {
+  chart = poseChain(2);
+  vb().injectFaultAt(5, noAnswer());  // going to sleep takes exchanges 0 to 4
+  EXPECT_FALSE(writeChartToSlot(context, 1));
+  EXPECT_TRUE(sawStatus("スリープON"));
+  EXPECT_EQ(ui.statuses.back(),
+            "書込失敗: CmdWritePositionRecord: ボードがハンドシェイクに応答しません");
+  EXPECT_TRUE(asleep());
+}
+
+TEST_F(TransferTest, ReadWhoseWakeUpFailsKeepsWhatWasRead) {
+  chart = poseChain(2);
+  ASSERT_TRUE(writeChartToSlot(context, 0));
+  chart = Chart{};
+  // Once the last of the three records is in, the next exchange (the wake-up) goes unanswered.
+  context.progress = [this](int done, int total) {
+    if (done == 3 && total == 3) vb().injectFault(noAnswer(), 1);
+  };
+  EXPECT_EQ(readSlotIntoChart(context, 0), ReadResult::kReadNotWoken);
+  EXPECT_EQ(chart.itemCount(), 2);
+  EXPECT_EQ(chart.Name, "WALK");
+  EXPECT_EQ(state.records.size(), 3u);
+  EXPECT_TRUE(sawStatus("吸い出し成功"));
+  EXPECT_FALSE(sawStatus("読込成功"));
+  EXPECT_EQ(ui.statuses.back(),
+            "スリープOFF失敗: CmdReadOptions: ボードがハンドシェイクに応答しません");
 }
 
 TEST_F(TransferTest, ReturnToHomeSendsTheHomePoseAtSpeed100) {
   for (int ch = 0; ch < kChannelCount; ++ch)
     vb().memory().home[static_cast<size_t>(ch)] = static_cast<std::uint16_t>(16384 + ch * 10);
-  ASSERT_TRUE(pauseBoard(link));
+  ASSERT_TRUE(pauseBoard(link, ui));
   PositionRecord sent;
   ASSERT_TRUE(returnToHome(link, &sent));
   EXPECT_EQ(sent.lead, kHomeSpeed);

@@ -52,9 +52,9 @@ struct LinkFixture : ::testing::Test {
   BoardLink link{port, ui};
 };
 
-using ByteExamples = LinkFixture;
+using RequestBytes = LinkFixture;
 
-TEST_F(ByteExamples, StopPlayAndTableRead) {
+TEST_F(RequestBytes, StopPlayAndTableRead) {
   port.responder = [](const Bytes&) { return Bytes{0x06}; };
   EXPECT_TRUE(link.CmdStop());
   EXPECT_TRUE(link.CmdPlay(81));
@@ -73,7 +73,7 @@ TEST_F(ByteExamples, StopPlayAndTableRead) {
   EXPECT_EQ(reply, withChecksum(entry));  // handed back with its checksum last
 }
 
-TEST_F(ByteExamples, AlarmWriteOfTheWorkedExample) {
+TEST_F(RequestBytes, AlarmWriteOfThreshold391) {
   port.responder = [](const Bytes&) { return Bytes{0x06}; };
   EXPECT_TRUE(link.CmdWriteAlarm(10, 391));
   EXPECT_EQ(port.log,
@@ -81,7 +81,7 @@ TEST_F(ByteExamples, AlarmWriteOfTheWorkedExample) {
   EXPECT_EQ(port.requests[0], (Bytes{0xEC, 0x01, 0x0A, 0x01, 0x87, 0x7F}));
 }
 
-TEST_F(ByteExamples, OptionsReadAndWordDecode) {
+TEST_F(RequestBytes, OptionsReadAndWordDecode) {
   port.responder = [](const Bytes&) { return Bytes{0x02, 0x01, 0x03}; };
   std::uint16_t word = 0;
   EXPECT_TRUE(link.CmdReadOptions(WorkingCopy, word));
@@ -91,7 +91,7 @@ TEST_F(ByteExamples, OptionsReadAndWordDecode) {
   EXPECT_EQ(port.requests[1], (Bytes{0xF1, 0x02, 0xF3}));
 }
 
-TEST_F(ByteExamples, NumbersGoOutAsTheirLowByte) {
+TEST_F(RequestBytes, NumbersGoOutAsTheirLowByte) {
   port.responder = [](const Bytes&) { return Bytes{0x06}; };
   EXPECT_TRUE(link.CmdPlay(256 + 4));
   EXPECT_EQ(port.requests[0][2], 4);
@@ -443,10 +443,22 @@ TEST(Types, PositionRecordAndTableEntryRoundTrip) {
 
 TEST(Types, LongNameIsCutWithoutSplittingACharacter) {
   TableEntry e;
-  e.name = std::string(31, 'A') + "\x82\xA0";  // a two-byte character across the 32-byte limit
+  e.name = std::string(31, 'A') + "あ";  // two CP932 bytes across the 32-byte limit
   TableEntryData d = e.encode();
   EXPECT_EQ(d[10 + 30], 'A');
   EXPECT_EQ(d[10 + 31], 0);
+}
+
+TEST(Types, EntryNameIsUtf8InsideAndCp932OnTheBoard) {
+  // "歩く" is 0x95 0xE0 0x82 0xAD in CP932.
+  TableEntryData d = TableEntry::blank().encode();
+  const std::uint8_t board[] = {0x95, 0xE0, 0x82, 0xAD};
+  std::copy(std::begin(board), std::end(board), d.begin() + kEntryNameOffset);
+  TableEntry e = TableEntry::from(d);
+  EXPECT_EQ(e.name, "歩く");
+  e.name = "走る";  // 0x91 0x96 0x82 0xE9
+  TableEntryData out = e.encode();
+  EXPECT_EQ((Bytes{out.begin() + 10, out.begin() + 15}), (Bytes{0x91, 0x96, 0x82, 0xE9, 0x00}));
 }
 
 }  // namespace

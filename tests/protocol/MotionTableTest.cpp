@@ -7,8 +7,8 @@
 namespace pvrj {
 namespace {
 
-TableEntryBytes walkEntry() {
-  TableEntryBytes e = blankTableEntry();
+TableEntryData walkEntry() {
+  TableEntryData e = TableEntry::blank().encode();
   e[0] = 3;
   e[1] = 0x01;
   e[2] = 0x00;
@@ -57,20 +57,20 @@ TEST(MotionTableTest, ShowsAnEntry) {
 
 TEST(MotionTableTest, NameStopsAtNulAndChecksumByteIsIgnored) {
   MotionTable table;
-  TableEntryBytes e = walkEntry();
+  TableEntryData e = walkEntry();
   e[12] = 0;
   std::vector<std::uint8_t> reply(e.begin(), e.end());
   reply.push_back(0x5A);  // checksum left at the end of a reply
-  table.ShowTableEntry(reply.data(), reply.size(), 0, false);
+  table.ShowTableEntry(reply, 0, false);
   EXPECT_EQ(table.row(0).name, "WA");
   // A short entry is not shown at all.
-  table.ShowTableEntry(reply.data(), 41, 1, false);
+  table.ShowTableEntry(std::span(reply).first(41), 1, false);
   EXPECT_EQ(table.row(1).count, "0");
 }
 
 TEST(MotionTableTest, ShiftJisNameBecomesUtf8) {
   MotionTable table;
-  TableEntryBytes e = blankTableEntry();
+  TableEntryData e = TableEntry::blank().encode();
   // "歩" in CP932 is 0x95 0xE0.
   e[10] = 0x95;
   e[11] = 0xE0;
@@ -123,7 +123,7 @@ TEST(MotionTableTest, MotionListAppendsQuotedEntries) {
 
 TEST(MotionTableTest, QuoteInANameKeepsTheListWhole) {
   MotionTable table;
-  TableEntryBytes e = blankTableEntry();
+  TableEntryData e = TableEntry::blank().encode();
   const char* name = "A\"B,C";
   for (int i = 0; i < 5; ++i) e[10 + i] = static_cast<std::uint8_t>(name[i]);
   table.ShowTableEntry(e, 0, false);
@@ -157,73 +157,6 @@ TEST(DataNameTest, ControlValueIsDecimalSixteenBits) {
   EXPECT_FALSE(parseControlValue("-1"));
   EXPECT_FALSE(parseControlValue("65536"));
   EXPECT_FALSE(parseControlValue("99999999999"));
-}
-
-}  // namespace
-}  // namespace pvrj
-
-// Reading the whole table from the in-process virtual board.
-#include "board/VirtualBoardPort.h"
-#include "protocol/BoardLink.h"
-#include "support/FakeUserInterface.h"
-
-namespace pvrj {
-namespace {
-
-// The board does not answer the next handshake.
-board::Fault noAnswer() {
-  board::Fault fault;
-  fault.kind = board::Fault::Kind::kNoHandshake;
-  return fault;
-}
-
-class TableReadTest : public ::testing::Test {
- protected:
-  board::VirtualBoardPort port;
-  test::FakeUserInterface ui;
-  BoardLink link{port, ui};
-  MotionTable table;
-  bool asleep() { return (port.board().live().working.options & board::kOptSleep) != 0; }
-};
-
-TEST_F(TableReadTest, ReadsAllEightyFiveEntriesAndWakes) {
-  auto& stored = port.board().memory().table;
-  stored[2][0] = 7;
-  stored[2][10] = 'R';
-  stored[83][0] = 12;
-  EXPECT_EQ(readMotionTable(link, table), TableReadResult::kComplete);
-  ASSERT_EQ(table.rowCount(), 85);
-  EXPECT_EQ(table.row(2).count, "7");
-  EXPECT_EQ(table.row(2).name, "R");
-  EXPECT_EQ(table.row(83).caption, "S4");
-  EXPECT_EQ(table.row(83).count, "12");
-  EXPECT_FALSE(asleep());
-}
-
-TEST_F(TableReadTest, FailureAtEntryTwentyKeepsTwentyRowsAndSleeps) {
-  table.onRowChanged = [this](int row) {
-    if (row == 19) port.board().injectFault(noAnswer(), 1);
-  };
-  EXPECT_EQ(readMotionTable(link, table), TableReadResult::kMotionFailed);
-  ASSERT_EQ(table.rowCount(), 20);
-  EXPECT_EQ(table.row(0).caption, "M1");
-  EXPECT_EQ(table.row(19).caption, "M20");
-  EXPECT_TRUE(asleep());
-}
-
-TEST_F(TableReadTest, ScenarioFailureEndsOnlyItsLoopAndSleeps) {
-  table.onRowChanged = [this](int row) {
-    if (row == 81) port.board().injectFault(noAnswer(), 1);
-  };
-  EXPECT_EQ(readMotionTable(link, table), TableReadResult::kScenarioFailed);
-  EXPECT_EQ(table.rowCount(), 82);
-  EXPECT_TRUE(asleep());
-}
-
-TEST_F(TableReadTest, SleepFailureLeavesTheListEmpty) {
-  port.board().injectFault(noAnswer(), 1);
-  EXPECT_EQ(readMotionTable(link, table), TableReadResult::kSleepFailed);
-  EXPECT_EQ(table.rowCount(), 0);
 }
 
 }  // namespace

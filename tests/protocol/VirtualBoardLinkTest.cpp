@@ -1,4 +1,4 @@
-// The board link against the in-process virtual board: byte examples, composites, faults and
+// The board link against the in-process virtual board: exact exchanges, composites, faults and
 // round trips through the board's memory.
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ struct OnVirtualBoard : ::testing::Test {
   board::VirtualBoard& vb() { return port.board(); }
 };
 
-TEST_F(OnVirtualBoard, ByteExamplesAreAnswered) {
+TEST_F(OnVirtualBoard, CommandsAreAnsweredExactly) {
   EXPECT_TRUE(link.CmdStop());
   EXPECT_TRUE(link.CmdWriteAlarm(10, 391));
   EXPECT_EQ(vb().memory().alarm, (std::array<std::uint8_t, 3>{10, 0x01, 0x87}));

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/SettingsFolder.h"
+#include "protocol/CommXOpener.h"
 #include "serial/PtyPair.h"
 
 namespace pvrj {
@@ -26,8 +27,35 @@ using test::PtyPair;
 using test::Watchdog;
 using Clock = std::chrono::steady_clock;
 
-long long msSince(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+// Waits for an event that the port's threads bring about.
+constexpr auto kEventDeadline = 10s;
+// Far above any delay a loaded machine adds, far below the waits an upper bound rules out.
+constexpr auto kPromptly = 10s;
+// A time-out the tests below never mean to reach.
+constexpr int kLongTimeOutMs = 60000;
+
+std::chrono::milliseconds msSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+}
+
+// Polls a condition with a deadline; true once it holds.
+template <typename Condition>
+bool waitUntil(Condition condition, std::chrono::milliseconds deadline = kEventDeadline) {
+  const auto end = Clock::now() + deadline;
+  while (!condition()) {
+    if (Clock::now() >= end) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+// Suspends and resumes the output of the port's own device, as a line held by flow control does:
+// writes then find no room until the line is released.
+void holdLine(TCommX& port) {
+  ASSERT_EQ(::tcflow(port.Handle(), TCOOFF), 0);
+}
+void releaseLine(TCommX& port) {
+  ASSERT_EQ(::tcflow(port.Handle(), TCOON), 0);
 }
 
 // A port on a fresh pseudo-terminal, set up as the board link uses it.
@@ -37,9 +65,7 @@ class CommXTest : public ::testing::Test {
     if (!pty_.ok()) GTEST_SKIP() << "pseudo-terminals are not available";
     port_ = std::make_unique<TCommX>(&dispatcher_);
     port_->SetDevicePath(pty_.device());
-    port_->SetBitRate(115200);
-    port_->SetFlowCtrl(cfcNone);
-    port_->SetTimeOutReceive(300);
+    configureBoardLine(*port_);
     port_->OnReceive = [this](TCustomCommX& sender, std::int32_t size) {
       EXPECT_EQ(&sender, port_.get());
       received_.push_back(size);
@@ -175,7 +201,7 @@ TEST_F(CommXTest, OpenAppliesRawModeAndTheLineSettings) {
   EXPECT_EQ(port_->CharTime(), 1);
   // The handshake byte passes untouched both ways.
   ASSERT_TRUE(port_->WriteChar(0x0D));
-  EXPECT_EQ(pty_.read(1, 1000ms), std::vector<std::uint8_t>{0x0D});
+  EXPECT_EQ(pty_.read(1, kEventDeadline), std::vector<std::uint8_t>{0x0D});
   ASSERT_TRUE(pty_.write(std::string("\r")));
   EXPECT_EQ(readString(1), "\r");
 }
@@ -191,7 +217,7 @@ TEST_F(CommXTest, OpenOnAnOpenPortRaisesAndLeavesItOpen) {
   }
   EXPECT_EQ(port_->Handle(), handle);
   ASSERT_TRUE(port_->WriteString("ok"));
-  EXPECT_EQ(pty_.read(2, 1000ms).size(), 2u);
+  EXPECT_EQ(pty_.read(2, kEventDeadline).size(), 2u);
 }
 
 TEST_F(CommXTest, SecondPortOnTheSameDeviceIsRefusedUntilTheFirstCloses) {
@@ -238,6 +264,22 @@ TEST_F(CommXTest, UnsupportedSettingsRaiseTheirMessageAtOpen) {
   }
   // The device was released each time.
   openPort();
+}
+
+TEST_F(CommXTest, TheBoardsLineSettingsReachTheDevice) {
+  TCommX port;  // a new port starts at 9600 bit/s with 3000 ms reads
+  port.SetDevicePath(pty_.device());
+  configureBoardLine(port);
+  ASSERT_NO_THROW(port.Open());
+  termios t{};
+  ASSERT_EQ(tcgetattr(port.Handle(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B115200);
+  EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+  EXPECT_EQ(port.TimeOutReceive(), 300);
+  EXPECT_EQ(port.TimeOutTrans(), 3000);
+  EXPECT_EQ(port.BufLenTrans(), 2048);
+  EXPECT_EQ(port.BufLenReceive(), 2048);
 }
 
 TEST_F(CommXTest, SettersApplyAtOnceOnAnOpenPort) {
@@ -325,7 +367,7 @@ TEST_F(CommXTest, ComNumberResolvesThroughAPortsLink) {
   EXPECT_EQ(port_->DeviceName(), std::string(folder) + "/ports/COM9");
   openPort();
   ASSERT_TRUE(port_->WriteString("via link"));
-  EXPECT_EQ(pty_.read(8, 1000ms).size(), 8u);
+  EXPECT_EQ(pty_.read(8, kEventDeadline).size(), 8u);
 
   // Changing the number on an open port closes it and opens the new one (which is missing).
   EXPECT_THROW(port_->SetPortNo(10), ECommError);
@@ -347,7 +389,7 @@ TEST_F(CommXTest, WriteAndReadRoundTrip) {
   const std::vector<std::uint8_t> request{0xF1, 0x00, 0xF1};
   BoardPort& link = *port_;
   link.Write(request.data(), request.size());
-  EXPECT_EQ(pty_.read(3, 1000ms), request);
+  EXPECT_EQ(pty_.read(3, kEventDeadline), request);
   ASSERT_TRUE(pty_.write(std::vector<std::uint8_t>{0x02, 0x01, 0x03}));
   std::uint8_t reply[3] = {};
   EXPECT_EQ(link.Read(reply, 3), 3u);
@@ -356,86 +398,104 @@ TEST_F(CommXTest, WriteAndReadRoundTrip) {
   EXPECT_EQ(port_->InQueueCount(), 0u);
 }
 
-TEST_F(CommXTest, LargeWriteArrivesWholeAndInOrderBetweenSmallOnes) {
+TEST_F(CommXTest, WritesBehindQueuedPiecesKeepTheirOrder) {
+  port_->SetTimeOutTrans(kLongTimeOutMs);
+  port_->SetBufLenTrans(8192);
   openPort();
-  const auto big = test::pattern(100000);
-  std::vector<std::uint8_t> got;
-  // The other side starts late, so the queue fills and Write has to wait for room.
-  std::thread reader([&] {
-    std::this_thread::sleep_for(200ms);
-    got = pty_.read(big.size() + 10, 20s);
-  });
-  int maxPending = 0;
-  port_->SetWaitHook([&] { maxPending = std::max(maxPending, port_->PendingBuffers()); });
+  // The line is held while the first writes queue up; then it runs, but nobody reads yet, so far
+  // more than the line holds is still queued when the last write comes and must wait behind it.
+  holdLine(*port_);
+  const auto middle = test::pattern(30 * 8192);
   ASSERT_TRUE(port_->WriteString("head:"));
   ASSERT_TRUE(
-      port_->Write(reinterpret_cast<const char*>(big.data()), static_cast<int>(big.size())));
-  // More than the line holds is still queued, so this must wait its turn behind it.
+      port_->Write(reinterpret_cast<const char*>(middle.data()), static_cast<int>(middle.size())));
+  EXPECT_EQ(port_->PendingBuffers(), 31);
+  releaseLine(*port_);
   EXPECT_GT(port_->PendingBuffers(), 0);
   ASSERT_TRUE(port_->WriteString(":tail"));
-  reader.join();
-  ASSERT_EQ(got.size(), big.size() + 10);
+  const auto got = pty_.read(middle.size() + 10, kEventDeadline);
+  ASSERT_EQ(got.size(), middle.size() + 10);
   EXPECT_EQ(std::string(got.begin(), got.begin() + 5), "head:");
-  EXPECT_TRUE(std::equal(big.begin(), big.end(), got.begin() + 5));
+  EXPECT_TRUE(std::equal(middle.begin(), middle.end(), got.begin() + 5));
   EXPECT_EQ(std::string(got.end() - 5, got.end()), ":tail");
-  EXPECT_GT(maxPending, 0);
-  EXPECT_LE(maxPending, kMaxQueuedPieces);
+}
+
+TEST_F(CommXTest, WriteLargerThanTheQueueWaitsForRoomAndArrivesWhole) {
+  port_->SetTimeOutTrans(kLongTimeOutMs);
+  openPort();
+  holdLine(*port_);
+  const auto big = test::pattern(100000);
+  std::vector<std::uint8_t> got;
+  std::thread reader([&] { got = pty_.read(big.size(), kEventDeadline); });
+  // The hook runs while Write waits for room: the queue is full and, with the line held,
+  // stays so until the hook lets the line go.
+  int pendingWhileWaiting = -1;
+  port_->SetWaitHook([&] {
+    if (pendingWhileWaiting >= 0) return;
+    pendingWhileWaiting = port_->PendingBuffers();
+    releaseLine(*port_);
+  });
+  ASSERT_TRUE(
+      port_->Write(reinterpret_cast<const char*>(big.data()), static_cast<int>(big.size())));
+  reader.join();
+  EXPECT_EQ(pendingWhileWaiting, kMaxQueuedPieces);
+  ASSERT_EQ(got.size(), big.size());
+  EXPECT_TRUE(std::equal(big.begin(), big.end(), got.begin()));
 }
 
 TEST_F(CommXTest, HalfDuplexWriteQueuesPiecesOfBufLenTrans) {
   port_->SetFlowCtrl(cfcHalfHigh);
+  port_->SetTimeOutTrans(kLongTimeOutMs);
   openPort();
+  holdLine(*port_);
   const auto data = test::pattern(5000);
   ASSERT_TRUE(port_->Write(reinterpret_cast<const char*>(data.data()), 5000));
-  // The line settles 50 ms before the burst, so the three pieces are still queued.
   EXPECT_EQ(port_->PendingBuffers(), 3);
   EXPECT_EQ(port_->PendingBytes(), 5000);
-  EXPECT_EQ(pty_.read(5000, 5000ms), data);
-  auto deadline = Clock::now() + 2s;
-  while (port_->PendingBuffers() != 0 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
-  EXPECT_EQ(port_->PendingBuffers(), 0);
+  releaseLine(*port_);
+  EXPECT_EQ(pty_.read(5000, kEventDeadline), data);
+  EXPECT_TRUE(waitUntil([&] { return port_->PendingBuffers() == 0; }));
   EXPECT_EQ(port_->PendingBytes(), 0);
 }
 
 TEST_F(CommXTest, PurgeTransmitDropsQueuedPieces) {
   port_->SetFlowCtrl(cfcHalfLow);
   port_->SetBufLenTrans(100);
+  port_->SetTimeOutTrans(kLongTimeOutMs);
   openPort();
+  holdLine(*port_);
   const auto data = test::pattern(3000);
   ASSERT_TRUE(port_->Write(reinterpret_cast<const char*>(data.data()), 3000));
   EXPECT_EQ(port_->PendingBuffers(), 30);
   port_->PurgeTransmit();
   EXPECT_EQ(port_->PendingBytes(), 0);
   EXPECT_EQ(port_->PendingBuffers(), 0);
-  EXPECT_TRUE(pty_.silent(200ms));
-  // The port still sends afterwards.
+  releaseLine(*port_);
+  // The port still sends afterwards, and only what came after the purge.
   ASSERT_TRUE(port_->WriteString("after"));
-  EXPECT_EQ(pty_.read(5, 2000ms).size(), 5u);
+  EXPECT_EQ(pty_.read(5, kEventDeadline), (std::vector<std::uint8_t>{'a', 'f', 't', 'e', 'r'}));
 }
 
 TEST_F(CommXTest, StalledLineGivesUpAfterTimeOutTransAndClosesQuickly) {
   port_->SetTimeOutTrans(150);
   port_->SetBufLenTrans(65536);
   openPort();
-  // The other side never reads: the line fills and every piece waits its time-out at most.
+  // The other side never reads: the line fills and every piece waits its time-out, then goes.
   const auto data = test::pattern(4 * 65536);
   auto start = Clock::now();
   ASSERT_TRUE(
       port_->Write(reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size())));
-  EXPECT_LT(msSince(start), 100);  // queued, not sent
-  auto deadline = Clock::now() + 5s;
-  while (port_->PendingBytes() != 0 && Clock::now() < deadline) std::this_thread::sleep_for(5ms);
-  EXPECT_EQ(port_->PendingBytes(), 0);
+  EXPECT_TRUE(waitUntil([&] { return port_->PendingBytes() == 0; }));
   EXPECT_EQ(port_->PendingBuffers(), 0);
-  EXPECT_GE(msSince(start), 4 * 150 - 50);
+  EXPECT_GE(msSince(start), 4 * 150ms - 50ms);
 
   // Closing with a full line and a queue behind it does not wait for the line either.
-  port_->SetTimeOutTrans(3000);
+  port_->SetTimeOutTrans(kLongTimeOutMs);
   ASSERT_TRUE(
       port_->Write(reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size())));
   start = Clock::now();
   port_->Close();
-  EXPECT_LT(msSince(start), 1000);
+  EXPECT_LT(msSince(start), kPromptly);
 }
 
 // --- receiving -----------------------------------------------------------------------------
@@ -444,9 +504,7 @@ TEST_F(CommXTest, ReadWithoutDataReturnsZeroAfterTheTimeOut) {
   openPort();
   auto start = Clock::now();
   EXPECT_EQ(readString(7), "");
-  long long elapsed = msSince(start);
-  EXPECT_GE(elapsed, 290);
-  EXPECT_LT(elapsed, 1500);
+  EXPECT_GE(msSince(start), 290ms);
 }
 
 TEST_F(CommXTest, ReadTimeOutReturnsThePartialCount) {
@@ -455,35 +513,35 @@ TEST_F(CommXTest, ReadTimeOutReturnsThePartialCount) {
   ASSERT_TRUE(pty_.write(std::string("abc")));
   auto start = Clock::now();
   EXPECT_EQ(readString(7), "abc");
-  EXPECT_GE(msSince(start), 190);
+  EXPECT_GE(msSince(start), 190ms);
 }
 
 TEST_F(CommXTest, ReadReturnsTheMomentTheCountIsComplete) {
   openPort();
-  port_->SetTimeOutReceive(3000);
-  std::thread board([&] {
-    std::this_thread::sleep_for(50ms);
-    pty_.write(std::string("12"));
-    std::this_thread::sleep_for(50ms);
-    pty_.write(std::string("345"));
+  port_->SetTimeOutReceive(kLongTimeOutMs);
+  // The bytes come in two parts while the read waits.
+  int calls = 0;
+  port_->SetWaitHook([&] {
+    ++calls;
+    if (calls == 1) pty_.write(std::string("12"));
+    if (calls == 3) pty_.write(std::string("345"));
   });
   auto start = Clock::now();
   EXPECT_EQ(readString(5), "12345");
-  EXPECT_LT(msSince(start), 1000);
-  board.join();
+  EXPECT_LT(msSince(start), kPromptly);
 }
 
 TEST_F(CommXTest, BytesDuringAReadBelongToItAndOnlyTheRestReachesOnReceive) {
   openPort();
-  port_->SetTimeOutReceive(2000);
-  std::thread board([&] {
-    std::this_thread::sleep_for(50ms);
-    pty_.write(std::string("HELLOextra"));
+  port_->SetTimeOutReceive(kLongTimeOutMs);
+  // The bytes come while the read waits.
+  bool sent = false;
+  port_->SetWaitHook([&] {
+    if (!sent) sent = pty_.write(std::string("HELLOextra"));
   });
   EXPECT_EQ(readString(5), "HELLO");
-  board.join();
   // The remaining five bytes raise one notification with their count.
-  auto deadline = Clock::now() + 2s;
+  auto deadline = Clock::now() + kEventDeadline;
   while (received_.empty() && Clock::now() < deadline) dispatcher_.waitAndDrain(50ms);
   ASSERT_EQ(received_.size(), 1u);
   EXPECT_EQ(received_[0], 5);
@@ -492,15 +550,17 @@ TEST_F(CommXTest, BytesDuringAReadBelongToItAndOnlyTheRestReachesOnReceive) {
 
 TEST_F(CommXTest, ReadThatTakesEverythingRaisesNoOnReceive) {
   openPort();
-  port_->SetTimeOutReceive(2000);
-  std::thread board([&] {
-    std::this_thread::sleep_for(50ms);
-    pty_.write(std::string("0123456789"));
+  port_->SetTimeOutReceive(kLongTimeOutMs);
+  bool sent = false;
+  port_->SetWaitHook([&] {
+    if (!sent) sent = pty_.write(std::string("0123456789"));
   });
   EXPECT_EQ(readString(10), "0123456789");
-  board.join();
-  dispatcher_.waitAndDrain(100ms);
-  EXPECT_TRUE(received_.empty());
+  // One byte after the read: its notification is the first, and it counts that byte alone.
+  ASSERT_TRUE(pty_.write(std::string("Z")));
+  auto deadline = Clock::now() + kEventDeadline;
+  while (received_.empty() && Clock::now() < deadline) dispatcher_.waitAndDrain(50ms);
+  EXPECT_EQ(received_, std::vector<std::int32_t>{1});
 }
 
 TEST_F(CommXTest, UnpromptedBytesReachOnReceiveOnTheDrainingThread) {
@@ -513,7 +573,7 @@ TEST_F(CommXTest, UnpromptedBytesReachOnReceiveOnTheDrainingThread) {
     EXPECT_EQ(port_->Read(s.data(), size), size);
   };
   ASSERT_TRUE(pty_.write(std::string("stream")));
-  auto deadline = Clock::now() + 2s;
+  auto deadline = Clock::now() + kEventDeadline;
   int total = 0;
   while (total < 6 && Clock::now() < deadline) {
     dispatcher_.waitAndDrain(50ms);
@@ -527,12 +587,11 @@ TEST_F(CommXTest, UnpromptedBytesReachOnReceiveOnTheDrainingThread) {
 
 TEST_F(CommXTest, AtMostOneDataNotificationWaits) {
   openPort();
-  for (int i = 0; i < 20; ++i) {
+  // Twenty arrivals, each taken in before the next is sent.
+  for (std::size_t i = 1; i <= 20; ++i) {
     ASSERT_TRUE(pty_.write(std::string("x")));
-    std::this_thread::sleep_for(2ms);
+    ASSERT_TRUE(waitUntil([&] { return port_->InQueueCount() == i; }));
   }
-  auto deadline = Clock::now() + 2s;
-  while (port_->InQueueCount() < 20 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
   EXPECT_EQ(dispatcher_.pending(), 1u);
   dispatcher_.drain();
   ASSERT_EQ(received_.size(), 1u);
@@ -542,8 +601,7 @@ TEST_F(CommXTest, AtMostOneDataNotificationWaits) {
 TEST_F(CommXTest, NotificationFindingNothingRaisesNoOnReceive) {
   openPort();
   ASSERT_TRUE(pty_.write(std::string("abc")));
-  auto deadline = Clock::now() + 2s;
-  while (dispatcher_.pending() == 0 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(waitUntil([&] { return dispatcher_.pending() != 0; }));
   port_->PurgeReceive();
   EXPECT_EQ(port_->InQueueCount(), 0u);
   dispatcher_.drain();
@@ -553,45 +611,44 @@ TEST_F(CommXTest, NotificationFindingNothingRaisesNoOnReceive) {
 TEST_F(CommXTest, PurgeReceiveDiscardsWaitingBytes) {
   openPort();
   ASSERT_TRUE(pty_.write(std::string("stale bytes")));
-  auto deadline = Clock::now() + 2s;
-  while (port_->InQueueCount() < 11 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
-  EXPECT_EQ(port_->InQueueCount(), 11u);
+  EXPECT_TRUE(waitUntil([&] { return port_->InQueueCount() == 11; }));
   port_->PurgeReceive();
   EXPECT_EQ(port_->InQueueCount(), 0u);
   port_->SetTimeOutReceive(50);
   EXPECT_EQ(readString(4), "");
   ASSERT_TRUE(pty_.write(std::string("new")));
-  port_->SetTimeOutReceive(1000);
+  port_->SetTimeOutReceive(kLongTimeOutMs);
   EXPECT_EQ(readString(3), "new");
 }
 
 TEST_F(CommXTest, WaitHookRunsWhileReadWaitsAndCanHandleEvents) {
   openPort();
-  port_->SetTimeOutReceive(100);
+  port_->SetTimeOutReceive(kLongTimeOutMs);
+  // The hook keeps being called while the read waits: only its fifth call sends the bytes.
   int calls = 0;
   port_->SetWaitHook([&] {
     ++calls;
     dispatcher_.drain();
+    if (calls == 5) pty_.write(std::string("abc"));
   });
-  EXPECT_EQ(readString(3), "");
-  EXPECT_GE(calls, 5);  // every few milliseconds
+  EXPECT_EQ(readString(3), "abc");
+  EXPECT_GE(calls, 5);
 }
 
 TEST_F(CommXTest, ReadNestedInTheWaitHookIsServedFirst) {
   openPort();
-  port_->SetTimeOutReceive(2000);
+  port_->SetTimeOutReceive(kLongTimeOutMs);
   std::string inner;
   bool nested = false;
+  bool sent = false;
   port_->SetWaitHook([&] {
-    if (nested) return;
+    if (nested) {
+      // The bytes come while the inner read waits: they belong to it first.
+      if (!sent) sent = pty_.write(std::string("abcdef"));
+      return;
+    }
     nested = true;
-    // The bytes come once the inner read waits: they belong to it first.
-    std::thread board([&] {
-      std::this_thread::sleep_for(50ms);
-      pty_.write(std::string("abcdef"));
-    });
     inner = readString(2);
-    board.join();
   });
   EXPECT_EQ(readString(4), "cdef");
   EXPECT_EQ(inner, "ab");
@@ -599,7 +656,7 @@ TEST_F(CommXTest, ReadNestedInTheWaitHookIsServedFirst) {
 
 TEST_F(CommXTest, DeviceIsWatchedWhileAReadRunsItsWaitHook) {
   openPort();
-  port_->SetTimeOutReceive(2000);
+  port_->SetTimeOutReceive(kLongTimeOutMs);
   std::size_t queuedDuringHook = 0;
   bool first = true;
   port_->SetWaitHook([&] {
@@ -607,8 +664,7 @@ TEST_F(CommXTest, DeviceIsWatchedWhileAReadRunsItsWaitHook) {
     first = false;
     // Long event handling: the receive thread must keep taking bytes meanwhile.
     pty_.write(std::string("wxyz12"));
-    auto deadline = Clock::now() + 1s;
-    while (port_->InQueueCount() < 2 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    waitUntil([&] { return port_->InQueueCount() >= 2; });
     queuedDuringHook = port_->InQueueCount();
   });
   EXPECT_EQ(readString(4), "wxyz");
@@ -617,17 +673,17 @@ TEST_F(CommXTest, DeviceIsWatchedWhileAReadRunsItsWaitHook) {
 
 TEST_F(CommXTest, BytesAfterAReadStillReachOnReceive) {
   openPort();
-  port_->SetTimeOutReceive(2000);
+  port_->SetTimeOutReceive(kLongTimeOutMs);
+  bool sent = false;
+  port_->SetWaitHook([&] {
+    if (!sent) sent = pty_.write(std::string("ok"));
+  });
   for (int round = 0; round < 3; ++round) {
-    std::thread board([&] {
-      std::this_thread::sleep_for(20ms);
-      pty_.write(std::string("ok"));
-    });
+    sent = false;
     EXPECT_EQ(readString(2), "ok");
-    board.join();
   }
   ASSERT_TRUE(pty_.write(std::string("late")));
-  auto deadline = Clock::now() + 2s;
+  auto deadline = Clock::now() + kEventDeadline;
   while (received_.empty() && Clock::now() < deadline) dispatcher_.waitAndDrain(20ms);
   ASSERT_EQ(received_.size(), 1u);
   EXPECT_EQ(received_[0], 4);
@@ -635,18 +691,18 @@ TEST_F(CommXTest, BytesAfterAReadStillReachOnReceive) {
 
 TEST_F(CommXTest, ClosingFromTheWaitHookEndsTheReadWithMinusOne) {
   openPort();
-  port_->SetTimeOutReceive(3000);
+  port_->SetTimeOutReceive(kLongTimeOutMs);
   port_->SetWaitHook([&] { port_->Close(); });
   char buffer[4];
   auto start = Clock::now();
   EXPECT_EQ(port_->Read(buffer, 4), -1);
-  EXPECT_LT(msSince(start), 1000);
+  EXPECT_LT(msSince(start), kPromptly);
   EXPECT_FALSE(port_->IsOpen());
 }
 
 TEST_F(CommXTest, DestroyingThePortFromTheWaitHookIsSafe) {
   openPort();
-  port_->SetTimeOutReceive(3000);
+  port_->SetTimeOutReceive(kLongTimeOutMs);
   TCommX* raw = port_.get();
   raw->SetWaitHook([&] { port_.reset(); });
   char buffer[4];
@@ -661,7 +717,7 @@ TEST_F(CommXTest, UnreadBytesBeyondTheBufferAreDroppedWithAnOverrunError) {
   openPort();
   const auto flood = test::pattern(kMinReceiveCapacity + 1500);
   ASSERT_TRUE(pty_.write(flood));
-  auto deadline = Clock::now() + 3s;
+  auto deadline = Clock::now() + kEventDeadline;
   while (errors.empty() && Clock::now() < deadline) dispatcher_.waitAndDrain(20ms);
   ASSERT_FALSE(errors.empty());
   EXPECT_EQ(errors[0], kCommErrOverrun);
@@ -684,11 +740,12 @@ TEST_F(CommXTest, ClosingWhileTheOtherSideStreamsEndsQuickly) {
       if (!pty_.write(chunk.data(), chunk.size(), 20ms)) std::this_thread::sleep_for(1ms);
     }
   });
-  std::this_thread::sleep_for(100ms);
+  // Close once the stream is arriving.
+  ASSERT_TRUE(waitUntil([&] { return dispatcher_.pending() != 0; }));
   dispatcher_.drain();
   auto start = Clock::now();
   port_->Close();
-  EXPECT_LT(msSince(start), 2000);
+  EXPECT_LT(msSince(start), kPromptly);
   EXPECT_FALSE(port_->IsOpen());
   port_->Close();  // twice is harmless
   // Notifications posted before the close reach nobody.
@@ -712,10 +769,11 @@ TEST_F(CommXTest, DestroyingAnOpenStreamingPortLeavesNoLiveNotification) {
       if (!pty_.write(chunk.data(), chunk.size(), 20ms)) std::this_thread::sleep_for(1ms);
     }
   });
-  std::this_thread::sleep_for(50ms);
+  // Destroy the port with a notification of the stream waiting.
+  ASSERT_TRUE(waitUntil([&] { return dispatcher_.pending() != 0; }));
   auto start = Clock::now();
   port_.reset();
-  EXPECT_LT(msSince(start), 2000);
+  EXPECT_LT(msSince(start), kPromptly);
   stop = true;
   board.join();
   calls = 0;
@@ -725,22 +783,19 @@ TEST_F(CommXTest, DestroyingAnOpenStreamingPortLeavesNoLiveNotification) {
 
 TEST_F(CommXTest, VanishingDeviceEndsAWaitingReadAndLaterWrites) {
   openPort();
-  port_->SetTimeOutReceive(3000);
-  std::thread unplug([&] {
-    std::this_thread::sleep_for(100ms);
-    pty_.closeMaster();
-  });
+  port_->SetTimeOutReceive(kLongTimeOutMs);
+  // The device goes while the read waits.
+  port_->SetWaitHook([&] { pty_.closeMaster(); });
   auto start = Clock::now();
   EXPECT_EQ(readString(4), "");
-  long long elapsed = msSince(start);
-  unplug.join();
-  EXPECT_LT(elapsed, 1500);
+  EXPECT_LT(msSince(start), kPromptly);
   EXPECT_TRUE(port_->Vanished());
   EXPECT_TRUE(port_->IsOpen());  // still the caller's to close
   EXPECT_FALSE(port_->WriteString("lost"));
+  port_->SetWaitHook(nullptr);
   start = Clock::now();
   EXPECT_EQ(readString(2), "");
-  EXPECT_LT(msSince(start), 100);
+  EXPECT_LT(msSince(start), kPromptly);
   port_->Close();
   EXPECT_FALSE(port_->IsOpen());
   EXPECT_FALSE(port_->Vanished());
@@ -749,12 +804,9 @@ TEST_F(CommXTest, VanishingDeviceEndsAWaitingReadAndLaterWrites) {
 TEST_F(CommXTest, BytesBeforeTheDeviceVanishedCanStillBeRead) {
   openPort();
   ASSERT_TRUE(pty_.write(std::string("last")));
-  auto deadline = Clock::now() + 2s;
-  while (port_->InQueueCount() < 4 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(waitUntil([&] { return port_->InQueueCount() == 4; }));
   pty_.closeMaster();
-  deadline = Clock::now() + 2s;
-  while (!port_->Vanished() && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
-  EXPECT_TRUE(port_->Vanished());
+  EXPECT_TRUE(waitUntil([&] { return port_->Vanished(); }));
   EXPECT_EQ(readString(8), "last");
 }
 

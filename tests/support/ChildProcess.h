@@ -18,10 +18,19 @@ extern char** environ;
 
 namespace pvrj::test {
 
-inline constexpr std::chrono::milliseconds kChildStartDeadline{5000};
+inline constexpr std::chrono::milliseconds kChildStartDeadline{10000};
 inline constexpr std::chrono::milliseconds kChildRunDeadline{20000};
 inline constexpr std::chrono::milliseconds kChildStopDeadline{3000};
 inline constexpr std::chrono::milliseconds kChildPollStep{10};
+
+// False where the system gives out no pseudo-terminals (some containers); tests that need one
+// skip there.
+inline bool pseudoTerminalsAvailable() {
+  const int probe = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (probe < 0) return false;
+  ::close(probe);
+  return true;
+}
 
 struct ChildResult {
   int exitCode = -1;  // -1 when it had to be killed or did not exit normally

@@ -17,7 +17,7 @@ class FakeUserInterface : public UserInterface {
     std::string text;
   };
 
-  std::deque<int> answers;        // results for ShowMessageBox, in order; empty: first button's OK/Yes
+  std::deque<int> answers;  // results for ShowMessageBox, in order; empty: first button's OK/Yes
   std::deque<int> promptAnswers;  // chosen index per NumberPrompt; -2 means Cancel
   std::vector<Shown> messages;
   std::vector<Prompt> prompts;

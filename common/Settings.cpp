@@ -1,5 +1,5 @@
 // The main window's keys in the settings file "PVR3J.ini", section "PVR3".
-#include "app/Settings.h"
+#include "common/Settings.h"
 
 #include <algorithm>
 #include <filesystem>

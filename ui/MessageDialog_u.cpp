@@ -1,5 +1,5 @@
 // The shared message box and slot prompt, and the user interface the core reaches the windows by.
-#include "app/MessageDialog_u.h"
+#include "ui/MessageDialog_u.h"
 
 #include <QApplication>
 #include <QComboBox>
