@@ -5,6 +5,8 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -15,8 +17,8 @@
 namespace pvrj {
 namespace {
 
-constexpr int kListWidth = 960;
-constexpr int kListHeight = 520;
+constexpr int kListWidth = 640;
+constexpr int kListHeight = 300;
 
 // Disables a window while servos are being talked to; enabled again on every way out.
 class DisabledWhileBusy {
@@ -119,6 +121,18 @@ int TQVSDlg::selectedRow() const {
   return selected.isEmpty() ? -1 : QVSList->indexOfTopLevelItem(selected.first());
 }
 
+void TQVSDlg::fitToList() {
+  const int frame = 2 * QVSList->frameWidth();
+  const int rows = QVSList->topLevelItemCount();
+  const int rowHeight = rows > 0 ? QVSList->sizeHintForRow(0) : 0;
+  QSize wanted(
+      QVSList->header()->length() + frame + QVSList->verticalScrollBar()->sizeHint().width(),
+      Panel7->sizeHint().height() + QVSList->header()->sizeHint().height() + rows * rowHeight +
+          frame);
+  if (const QScreen* shownOn = screen()) wanted = wanted.boundedTo(shownOn->availableSize());
+  resize(size().expandedTo(wanted));
+}
+
 void TQVSDlg::showRow(int row, const ServoBlock* block) {
   QTreeWidgetItem* item = QVSList->topLevelItem(row);
   if (!item) return;
@@ -145,6 +159,7 @@ void TQVSDlg::ShowServoBusChannels() {
     QVSList->addTopLevelItem(new QTreeWidgetItem(QVSList));
     showRow(row, nullptr);
   }
+  fitToList();
 }
 
 void TQVSDlg::SioReadBtnClick() {
@@ -157,6 +172,7 @@ void TQVSDlg::SioReadBtnClick() {
     const bool read = bus_.isServoBus(row) && bus_.readServo(row, block);
     showRow(row, read ? &block : nullptr);
   }
+  fitToList();
 }
 
 void TQVSDlg::QVSListDblClick() {

@@ -68,6 +68,8 @@ class TQVSDlg : public QDialog {
 
  private:
   std::string nameOf(int row) const;
+  // Grows the window so every column and row shows, within the screen.
+  void fitToList();
   void showRow(int row, const ServoBlock* block);
 
   ServoBus bus_;
