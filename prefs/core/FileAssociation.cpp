@@ -286,9 +286,10 @@ bool FileAssociation::IsAssociationRegistered() const {
 }
 
 Status FileAssociation::RegisterAssociation(bool on) {
-  Status done = on ? registerFiles() : removeFiles();
-  if (on && !done) removeFiles();
-  updateDatabases();
+  bool removed = false;
+  Status done = on ? registerFiles() : removeFiles(removed);
+  if (on && !done) removeFiles(removed);
+  if (on || removed) updateDatabases();
   return done;
 }
 
@@ -330,12 +331,14 @@ Status FileAssociation::registerFiles() {
   return Status::success();
 }
 
-Status FileAssociation::removeFiles() {
+Status FileAssociation::removeFiles(bool& changed) {
   Status outcome = Status::success();
   const std::vector<std::string> paths = files();
   // The MIME type file first: from then on chart files no longer count as registered.
   for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
-    if (unlink(it->c_str()) != 0 && errno != ENOENT && outcome) {
+    if (unlink(it->c_str()) == 0) {
+      changed = true;
+    } else if (errno != ENOENT && outcome) {
       outcome = Status::failure(*it + ": " + std::strerror(errno));
     }
   }
@@ -348,11 +351,15 @@ Status FileAssociation::removeFiles() {
       const std::string updated =
           withoutDefaultApplication(read.value(), kChartMimeType, kDesktopEntryName);
       Status s = Status::success();
-      if (updated.find_first_not_of(" \t\r\n") == std::string::npos) {
+      if (updated == read.value()) {
+        // Not named there: the list stays as it is, even an empty one.
+      } else if (updated.find_first_not_of(" \t\r\n") == std::string::npos) {
+        changed = true;
         if (unlink(list.c_str()) != 0 && errno != ENOENT) {
           s = Status::failure(list + ": " + std::strerror(errno));
         }
-      } else if (updated != read.value()) {
+      } else {
+        changed = true;
         s = writeFileAtomically(list, updated);
       }
       if (!s && outcome) outcome = s;

@@ -35,7 +35,8 @@ class FileAssociation {
   // registration that fails half way removes what it wrote, so it never looks registered.
   Status RegisterAssociation(bool on);
 
-  // Runs the desktop helpers after a change (on by default; tests may go without them).
+  // Runs the desktop helpers after a change (on by default; tests may go without them). Removing
+  // what is not there changes nothing and runs none.
   bool runHelpers = true;
 
   // The files registering writes, in the order it writes them; the MIME type file comes last.
@@ -46,7 +47,8 @@ class FileAssociation {
 
  private:
   Status registerFiles();
-  Status removeFiles();
+  // changed tells whether anything was there to remove.
+  Status removeFiles(bool& changed);
   void updateDatabases() const;
 
   DesktopFolders folders_;

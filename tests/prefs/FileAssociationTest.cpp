@@ -208,6 +208,16 @@ TEST_F(AssociationFolders, AListThatHeldOnlyTheEditorGoesAway) {
   EXPECT_TRUE(filesUnder(dir).empty());
 }
 
+TEST_F(AssociationFolders, RemovingWhatIsNotThereTouchesNothing) {
+  fs::create_directories(data("applications"));
+  spit(fs::path(folders.configHome) / "mimeapps.list", "\n");
+  FileAssociation a = association("/usr/bin/PVRJ", true);
+  ASSERT_TRUE(a.RegisterAssociation(false).ok());
+  // No helper ran (update-desktop-database would have written its cache), the list stayed.
+  EXPECT_EQ(filesUnder(dir), std::vector<std::string>{"config/mimeapps.list"});
+  EXPECT_EQ(slurp(fs::path(folders.configHome) / "mimeapps.list"), "\n");
+}
+
 TEST_F(AssociationFolders, AFailedRegistrationLeavesNothingBehind) {
   spit(data("applications"), "a file where the folder should be");
   FileAssociation a = association();
