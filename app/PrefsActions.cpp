@@ -33,8 +33,8 @@ class MainWindowEnvironment : public EnvironmentHost {
 
 PrefsActions::PrefsActions(TPivora3& window)
     : QObject(&window), window_(window), host_(std::make_unique<MainWindowEnvironment>(window)) {
-  // In the order the program makes its windows: information, servo-bus list and parameters,
-  // environment settings.
+  // In the order the program makes its windows (information, servo-bus list and parameters,
+  // environment settings), except that the parameter dialog goes first: the list holds it.
   infoDlg_ = std::make_unique<TInfoDlg>(&window_.boardLink(), &window_);
   qvsPrm_ = std::make_unique<TQVSPrm>(&window_);
   qvsDlg_ = std::make_unique<TQVSDlg>(window_.boardLink(), window_.ui(), *qvsPrm_, &window_);

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
+#include <utility>
 
 #include "QtTestRunner.h"
 #include "app/Main_u.h"
@@ -87,6 +89,33 @@ class InfoDlgTest : public QObject {
     QApplication::setActiveWindow(&r.dialog);
     QVERIFY(QTest::qWaitFor([&] { return r.dialog.StaticText1->text().startsWith("SECOND"); }));
     r.dialog.hide();
+  }
+
+  void anActivationDuringAnotherExchangeKeepsTheText() {
+    // A user interface that activates the window while the link waits for a reply.
+    struct ActivatingUi : test::FakeUserInterface {
+      std::function<void()> duringWait;
+      void processEvents() override {
+        FakeUserInterface::processEvents();
+        if (duringWait) std::exchange(duringWait, nullptr)();
+      }
+    } ui;
+    board::VirtualBoardPort port;
+    port.board().setPacing(true);  // replies take their wire time, so reads wait
+    BoardLink link(port, ui);
+    TInfoDlg dialog(&link);
+    dialog.FormActivate();
+    const QString before = dialog.StaticText1->text();
+    QVERIFY(before.startsWith("Pivora J virtual"));
+    bool activated = false;
+    ui.duringWait = [&] {
+      activated = true;
+      dialog.FormActivate();
+    };
+    std::uint16_t word = 0;
+    QVERIFY(link.CmdReadOptions(WorkingCopy, word));
+    QVERIFY(activated);
+    QCOMPARE(dialog.StaticText1->text(), before);
   }
 
   void theLinkLightsUpAndOpensThePage() {
