@@ -5,6 +5,7 @@
 #include <QColorDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QHash>
 #include <QMenu>
 #include <QMimeData>
@@ -348,7 +349,8 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
       p.drawLine(toQPoint(mark.poleTop), toQPoint(mark.poleBottom));
     }
   }
-  if (editor == nullptr) return;
+  // A line or rubber band begun on a chart since replaced names items that are gone.
+  if (editor == nullptr || !editor->followsChart()) return;
 
   // The rubber band.
   if (editor->rubberBand()) {
@@ -384,6 +386,10 @@ ChartCanvas::ChartCanvas(Chart& chart, UserInterface& ui, QWidget* parent)
   setAcceptDrops(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
   editor_.onToolModeChanged = [this](int mode) { emit toolModeChanged(mode); };
+  // Names are drawn in the application font (see ChartPainter::paint).
+  editor_.textWidth = [](const std::string& text) {
+    return QFontMetrics(QApplication::font()).horizontalAdvance(QString::fromStdString(text));
+  };
   chooseColor = [this](std::uint32_t initial) -> std::optional<std::uint32_t> {
     const QColor chosen =
         QColorDialog::getColor(toQColor(resolveColor(initial, paletteSystemColor)), this);
@@ -469,6 +475,7 @@ QRect ChartCanvas::visibleArea() const {
 }
 
 void ChartCanvas::redraw() {
+  editor_.followChart();
   const QSize size(clampSide(chart_.Width), clampSide(chart_.Height));
   if (this->size() != size) setFixedSize(size);
   if (image_.size() != size) image_ = QImage(size, QImage::Format_RGB32);

@@ -13,23 +13,27 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QGlyphRun>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QRawFont>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QToolBar>
+#include <QTextLayout>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/ChartCanvas.h"
+#include "app/FlowLayout.h"
+#include "app/FlowToolBar.h"
 #include "app/WindowFit.h"
 #include "chart/ChartEditor.h"
 #include "chart/ChartFile.h"
@@ -40,11 +44,37 @@ namespace pvrj {
 namespace {
 
 const QString kChartFilter = QStringLiteral("VLBファイル (*.VLB)");
-const QString kAllFilter = QStringLiteral("全てのファイルを表示する (*.*)");
+// "*" rather than "*.*": names without a dot are files too.
+const QString kAllFilter = QStringLiteral("全てのファイルを表示する (*)");
 const char* const kQuitQuestion = "終了して構いませんでしょうか？";
 constexpr int kPanelWidths[3] = {100, 100, 50};
 constexpr int kListColumns = 5;
 constexpr int kStatusLineMinWidth = 360;
+constexpr int kToolBarGap = 4;  // pixels between tool bars and around their area
+
+// The status line's bold font, one family for the whole line. Left to the toolkit, the time stamp
+// took its digits from the Latin font after a Latin message and from the Japanese font after a
+// Japanese one ("シリアルポートを閉じました"), so the line turned thin and back with the messages.
+// A Japanese family with a bold face is taken where one is installed; otherwise the family the
+// toolkit falls back to for Japanese, which also holds the Latin letters and digits.
+QFont statusLineFont(QFont font) {
+  font.setBold(true);
+  const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+  for (const QString& family : japanese) {
+    if (QFontDatabase::styles(family).contains(QStringLiteral("Bold"))) {
+      font.setFamilies({family});
+      return font;
+    }
+  }
+  QTextLayout sample(QStringLiteral("ステータス"), font);
+  sample.beginLayout();
+  sample.createLine();
+  sample.endLayout();
+  const QList<QGlyphRun> runs = sample.glyphRuns();
+  if (!runs.isEmpty() && japanese.contains(runs.first().rawFont().familyName()))
+    font.setFamilies({runs.first().rawFont().familyName()});
+  return font;
+}
 
 Qt::KeyboardModifiers significant(Qt::KeyboardModifiers m) {
   return m & ~Qt::KeypadModifier;  // the keypad's Delete is still Delete
@@ -102,26 +132,27 @@ TPivora3::~TPivora3() {
   if (!shutDown_) shutdown();
 }
 
-QAction* TPivora3::addButton(QToolBar* bar, const char* name, const QString& glyph,
+QAction* TPivora3::addButton(FlowToolBar* bar, const char* name, const QString& glyph,
                              const QString& hint) {
-  QAction* action = bar->addAction(glyph);
+  QAction* action = bar->addButton(glyph);
   action->setObjectName(QString::fromLatin1(name));
   action->setToolTip(hint);
-  if (QWidget* button = bar->widgetForAction(action)) button->setObjectName(action->objectName());
+  if (QWidget* button = bar->widgetForAction(action)) {
+    button->setObjectName(action->objectName());
+    button->setToolTip(hint);
+  }
   return action;
 }
 
 void TPivora3::buildToolBars() {
-  auto makeBar = [this](const char* name, const QString& title) {
-    QToolBar* bar = addToolBar(title);
+  toolBarArea = new QWidget(this);
+  toolBarArea->setObjectName(QStringLiteral("ToolBarArea"));
+  auto* flow = new FlowLayout(toolBarArea, kToolBarGap);
+  flow->setContentsMargins(kToolBarGap, kToolBarGap / 2, kToolBarGap, kToolBarGap / 2);
+  auto makeBar = [this, flow](const char* name, const QString& title) {
+    auto* bar = new FlowToolBar(title, toolBarArea);
     bar->setObjectName(QString::fromLatin1(name));
-    bar->setMovable(true);
-    bar->setFloatable(true);
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    // Tight buttons, so that each row of bars fits the window's width.
-    bar->setStyleSheet(
-        QStringLiteral("QToolBar { spacing: 0px; } QToolButton { padding: 3px 2px; margin: 0px; "
-                       "min-width: 0px; }"));
+    flow->addWidget(bar);
     return bar;
   };
 
@@ -152,7 +183,7 @@ void TPivora3::buildToolBars() {
   GridSw = new QCheckBox(QStringLiteral("GRID"), partsBar);
   GridSw->setObjectName(QStringLiteral("GridSw"));
   GridSw->setToolTip(QStringLiteral("グリッドスイッチ"));
-  partsBar->addWidget(GridSw);
+  partsBar->addControl(GridSw);
   connect(GridSw, &QCheckBox::clicked, this, &TPivora3::GridSwClick);
   SetStartBtn =
       tool("SetStartBtn", QStringLiteral("始点"), QStringLiteral("始点配置ボタン"), kToolStart);
@@ -169,9 +200,6 @@ void TPivora3::buildToolBars() {
   CompileBtn = addButton(partsBar, "CompileBtn", QStringLiteral("コンパイル"),
                          QStringLiteral("コンパイルボタン"));
 
-  // Three rows fit the 650-pixel window: files and parts, board commands and tools, port and
-  // status.
-  addToolBarBreak();
   commandBar = makeBar("CommandMenu", QStringLiteral("Commad"));
   HomePosBtn = addButton(commandBar, "HomePosBtn", QStringLiteral("ホーム"),
                          QStringLiteral("ホームポジションボタン"));
@@ -199,19 +227,18 @@ void TPivora3::buildToolBars() {
   TableBtn =
       addButton(toolsBar, "TableBtn", QStringLiteral("テーブル"), QStringLiteral("テーブルボタン"));
 
-  addToolBarBreak();
   commBar = makeBar("CommMenu", QStringLiteral("COMM"));
   Sync = new QCheckBox(QStringLiteral("SYNC"), commBar);
   Sync->setObjectName(QStringLiteral("Sync"));
   Sync->setToolTip(QStringLiteral("シンクロスイッチ"));
-  commBar->addWidget(Sync);
+  commBar->addControl(Sync);
   CommPort = new QComboBox(commBar);
   CommPort->setObjectName(QStringLiteral("CommPort"));
   CommPort->setToolTip(QStringLiteral("シリアルポートメニュー"));
   CommPort->addItem(QStringLiteral("OFF"));
   for (int n = 1; n <= kMaxComPort; ++n) CommPort->addItem(QStringLiteral("COM%1").arg(n));
   CommPort->setCurrentIndex(0);
-  commBar->addWidget(CommPort);
+  commBar->addControl(CommPort);
   // Choosing from the list, even the port already chosen, reopens it.
   connect(CommPort, &QComboBox::activated, this, &TPivora3::CommPortCloseUp);
 
@@ -225,7 +252,10 @@ void TPivora3::buildToolBars() {
   statusLine->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   statusLine->setStyleSheet(
       QStringLiteral("QLineEdit { color: lime; background-color: navy; font-weight: bold; }"));
-  statusLineBar->addWidget(statusLine);
+  statusLine->setFont(statusLineFont(statusLine->font()));
+  statusLineBar->addControl(statusLine);
+  // The status line takes what its row leaves over.
+  statusLineBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
 void TPivora3::buildPages() {
@@ -273,19 +303,41 @@ void TPivora3::buildPages() {
   pages->addTab(listPage, QStringLiteral("LIST"));
   const int hidden = pages->addTab(listingPage, QStringLiteral("LISTING"));
   pages->setTabVisible(hidden, false);
-  setCentralWidget(pages);
+
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("MainArea"));
+  auto* centralLayout = new QVBoxLayout(central);
+  centralLayout->setContentsMargins(0, 0, 0, 0);
+  centralLayout->setSpacing(0);
+  centralLayout->addWidget(toolBarArea);
+  centralLayout->addWidget(pages, 1);
+  setCentralWidget(central);
 }
 
 void TPivora3::buildStatusBar() {
   statusPanels = new QStatusBar(this);
   statusPanels->setObjectName(QStringLiteral("StaBar"));
   statusPanels->setSizeGripEnabled(true);
+  // The widest text each panel shows: the mouse position on the largest canvas, the board state.
+  const QStringList widest[3] = {
+      {QStringLiteral("X = 8888  Y = 8888")},
+      {QString::fromUtf8(kStateSleeping), QString::fromUtf8(kStateRunning)},
+      {}};
   for (int i = 0; i < 3; ++i) {
-    panels_[i] = new QLabel(statusPanels);
-    panels_[i]->setObjectName(QStringLiteral("StaBarPanel%1").arg(i));
-    panels_[i]->setFixedWidth(kPanelWidths[i]);
-    panels_[i]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    statusPanels->addWidget(panels_[i]);
+    QLabel* panel = new QLabel(statusPanels);
+    panels_[i] = panel;
+    panel->setObjectName(QStringLiteral("StaBarPanel%1").arg(i));
+    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    // At least the nominal width, and room for the text besides the frame and the label's indent
+    // ("Y = 100" lost its last digit at 100 pixels).
+    const QFontMetrics metrics(panel->font());
+    int needed = 0;
+    for (const QString& text : widest[i])
+      needed = std::max(needed, metrics.horizontalAdvance(text));
+    if (needed > 0)
+      needed += 2 * panel->frameWidth() + 2 * metrics.horizontalAdvance(QLatin1Char('x'));
+    panel->setFixedWidth(std::max(kPanelWidths[i], needed));
+    statusPanels->addWidget(panel);
   }
   setStatusBar(statusPanels);
 }

@@ -28,12 +28,12 @@ class QListWidget;
 class QScrollArea;
 class QStatusBar;
 class QTabWidget;
-class QToolBar;
 class QTreeWidget;
 
 namespace pvrj {
 
 class ChartCanvas;
+class FlowToolBar;
 
 // Runs the serial port's events on the user-interface thread, through the Qt event loop.
 class QtMainThreadDispatcher : public MainThreadDispatcher {
@@ -96,13 +96,15 @@ class TPivora3 : public QMainWindow {
   bool toolBarShown(const QString& name) const;
   void showToolBar(const QString& name, bool shown);
 
-  // Controls, named as the rest of the program knows them.
-  QToolBar* fileBar;
-  QToolBar* partsBar;
-  QToolBar* commandBar;
-  QToolBar* toolsBar;
-  QToolBar* commBar;
-  QToolBar* statusLineBar;
+  // Controls, named as the rest of the program knows them. The tool bars share one area above the
+  // pages, in which they wrap (and their buttons too) when the window is narrow.
+  QWidget* toolBarArea;
+  FlowToolBar* fileBar;
+  FlowToolBar* partsBar;
+  FlowToolBar* commandBar;
+  FlowToolBar* toolsBar;
+  FlowToolBar* commBar;
+  FlowToolBar* statusLineBar;
   QAction* OpenBtn;
   QAction* SaveBtn;
   QAction* FormBtn;
@@ -175,7 +177,7 @@ class TPivora3 : public QMainWindow {
   void buildPages();
   void buildStatusBar();
   void buildBoardLink();
-  QAction* addButton(QToolBar* bar, const char* name, const QString& glyph, const QString& hint);
+  QAction* addButton(FlowToolBar* bar, const char* name, const QString& glyph, const QString& hint);
   QAction* toolButton(int tag) const;
   // The open or save dialog with the chart filters; empty when cancelled.
   QString askChartPath(bool save, QString* selectedFilter);

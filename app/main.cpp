@@ -9,6 +9,7 @@
 #include "app/Main_u.h"
 #include "app/PrefsActions.h"
 #include "app/SingleInstance.h"
+#include "app/ToolkitTranslation.h"
 #include "common/SettingsFolder.h"
 #include "common/UserInterface.h"
 #include "editors/PrmDlg_u.h"
@@ -20,6 +21,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(pvrj::kAppTitle));
+  pvrj::installToolkitTranslation(app);
   // No display name: the toolkit would append it to every caption ("確認 — Pivora J").
   QApplication::setWindowIcon(pvrj::programIcon());
   // Desktops find the entry, and with it the icon, of the windows by this name.

@@ -2,7 +2,7 @@
 pvrj_install_deps() {
   # The desktop's own tools check the installed files and the chart files' registration.
   local wanted=(cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev
-                libbenchmark-dev libjpeg62-turbo-dev fonts-ipafont-gothic
+                libbenchmark-dev libjpeg62-turbo-dev fonts-ipafont-gothic qt6-translations-l10n
                 desktop-file-utils appstream shared-mime-info libglib2.0-bin "$@")
   local missing=()
   local p

@@ -1,5 +1,6 @@
 // Tests of the chart canvas: what the painted picture shows, and the mouse, menu and drop wiring.
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMenu>
 #include <QMimeData>
 #include <QRandomGenerator>
@@ -335,6 +336,43 @@ class ChartCanvasTest : public QObject {
                       Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(canvas.get(), &hover);
     QCOMPARE(pixel(canvas->image(), 150, 15), QColor(255, 0, 0));
+  }
+
+  void lineInProgressGoesWithAReplacedChart() {
+    addItem(chart, kItemPos, 0, 0);
+    addItem(chart, kItemPos, 300, 0);
+    addItem(chart, kItemPos, 400, 100);
+    canvas->editor().setToolMode(kToolConnection);
+    QTest::mouseClick(canvas.get(), Qt::LeftButton, {}, QPoint(410, 110));
+    QMouseEvent hover(QEvent::MouseMove, QPointF(225, 200), QPointF(225, 200), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas.get(), &hover);
+    QVERIFY(countPixels(canvas->image(), canvas->image().rect(), QColor(255, 0, 0)) > 50);
+    // A read-back or another file puts two new items in place of the three.
+    chart.clear();
+    addItem(chart, kItemPos, 0, 0);
+    addItem(chart, kItemPos, 300, 0);
+    canvas->redraw();
+    QCOMPARE(countPixels(canvas->image(), canvas->image().rect(), QColor(255, 0, 0)), 0);
+    QTest::mouseClick(canvas.get(), Qt::LeftButton, {}, QPoint(310, 10));
+    QCOMPARE(chart.linkCount(), 0);
+    QCOMPARE(canvas->editor().lineOrigin(), 1);
+  }
+
+  void droppedMotionShowsItsWholeName() {
+    QMimeData mime;
+    mime.setData(kMotionRowMime, encodeMotionRow(2, QStringLiteral("M3 WAVE2")));
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas.get(), &dropped);
+    QCOMPARE(chart.itemCount(), 1);
+    // The name is centred in the box, inside its one-pixel outline.
+    const int text =
+        QFontMetrics(QApplication::font()).horizontalAdvance(QStringLiteral("M3 WAVE2"));
+    QVERIFY2(text <= chart.items[0].Width - 2,
+             qPrintable(QStringLiteral("%1 > %2").arg(text).arg(chart.items[0].Width - 2)));
   }
 
   void cachedPaintingMatchesStraightforwardPainting() {

@@ -9,13 +9,13 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolBar>
 #include <filesystem>
 #include <map>
 #include <memory>
 
 #include "QtTestRunner.h"
 #include "app/ChartCanvas.h"
+#include "app/FlowToolBar.h"
 #include "app/Main_u.h"
 #include "app/PrefsActions.h"
 #include "chart/ChartEditor.h"
