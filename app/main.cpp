@@ -5,18 +5,23 @@
 #include <memory>
 
 #include "app/BoardActions.h"
+#include "app/BoardTools.h"
 #include "app/ItemActions.h"
 #include "app/Main_u.h"
 #include "app/PrefsActions.h"
 #include "app/SingleInstance.h"
 #include "app/ToolkitTranslation.h"
+#include "chart/ChartGeometry.h"
 #include "common/SettingsFolder.h"
 #include "common/UserInterface.h"
 #include "editors/PrmDlg_u.h"
+#include "editors/SetDlg_u.h"
 #include "packaging/DesktopFiles.h"
 #include "prefs/ProgramIcon.h"
+#include "tools/AdDlg_u.h"
 #include "tools/DataDlg_u.h"
 #include "tools/QVSDlg_u.h"
+#include "ui/Colors.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -56,7 +61,24 @@ int main(int argc, char** argv) {
   };
   // The setting and compare editors, the item properties and the per-channel entry dialog, which
   // works on the position editor's link sets, names and rates; owned by the main window.
-  new pvrj::ItemActions(mainWindow, boardActions->table(), *positionEditor);
+  auto* itemActions = new pvrj::ItemActions(mainWindow, boardActions->table(), *positionEditor);
+  // The trim, option, analog and receiver buttons; owned by the main window.
+  auto* boardTools = new pvrj::BoardTools(mainWindow, boardActions->table());
+  boardTools->setChannelSources(
+      [&editor = *positionEditor] { return editor.channelLabels(); },
+      [&editor = *positionEditor] {
+        return pvrj::EditorArrangement{
+            editor.desktop(), editor.channelLabels(),
+            pvrj::resolveColor(editor.panelColor(pvrj::kToolPanelNo), pvrj::paletteSystemColor)};
+      });
+  // The setting editor names its sensor boxes after the analog dialog's sensor table.
+  itemActions->setDlg().sensorTable = [&analog = boardTools->adDlg()] {
+    pvrj::SensorTable table;
+    for (std::size_t k = 0; k < table.size(); ++k) {
+      table[k] = {analog.sensorTable()[k].motionIndex, analog.sensorTable()[k].threshold};
+    }
+    return table;
+  };
   // The environment, information and servo-bus buttons with their windows.
   auto* prefsActions = new pvrj::PrefsActions(mainWindow);
   prefsActions->qvsDlg().channelName = [&editor = *positionEditor](int channel) {

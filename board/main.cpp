@@ -32,15 +32,19 @@ constexpr int kMaxPortNo = 256;
 
 void usage(std::FILE* to) {
   std::fputs(
-      "usage: pvrj-board --com N [--state FILE] [--pace] [--qvs LIST] [--qvs-mode]\n"
-      "                  [--fault EXCHANGE:KIND[:ARG]]...\n"
-      "       pvrj-board --device-only [--state FILE] [--pace] [--qvs LIST] [--qvs-mode]\n"
-      "                  [--fault ...]\n"
+      "usage: pvrj-board --com N [--state FILE] [--pace] [--still] [--report-ms MS]\n"
+      "                  [--qvs LIST] [--qvs-mode] [--fault EXCHANGE:KIND[:ARG]]...\n"
+      "       pvrj-board --device-only [--state FILE] [--pace] [--still] [--report-ms MS]\n"
+      "                  [--qvs LIST] [--qvs-mode] [--fault ...]\n"
       "Serves a virtual controller board on a pseudo-terminal and prints its device path.\n"
       "  --com N         also make the link ports/COMN in the settings folder\n"
       "  --device-only   make no link\n"
       "  --state FILE    keep the board's memory in FILE between runs\n"
       "  --pace          pass bytes at the line rate of 115200 bit/s\n"
+      "  --still         keep the analog and receiver readings where they are (they swing\n"
+      "                  slowly by default)\n"
+      "  --report-ms MS  stream a report every MS milliseconds while a stream is on (5 to\n"
+      "                  1000, default 50)\n"
       "  --qvs LIST      servo-bus servos on the channels of LIST (such as 1,3,5-8), kept in the\n"
       "                  board's QVS channel mask\n"
       "  --qvs-mode      power on in servo-bus mode (the stored option bit 0x4000 set)\n"
@@ -65,6 +69,8 @@ int main(int argc, char** argv) {
   long comPort = 0;
   bool deviceOnly = false;
   bool pace = false;
+  bool still = false;
+  long reportMs = kAnalogReportPeriod / 1000;
   std::optional<std::array<std::uint8_t, 3>> servoBus;
   bool servoBusMode = false;
   std::string statePath;
@@ -81,6 +87,16 @@ int main(int argc, char** argv) {
       statePath = argv[++i];
     } else if (arg == "--pace") {
       pace = true;
+    } else if (arg == "--still") {
+      still = true;
+    } else if (arg == "--report-ms" && hasValue) {
+      if (!parsePositive(argv[++i], reportMs) || reportMs < kFastestReportPeriod / 1000 ||
+          reportMs > kSlowestReportPeriod / 1000) {
+        std::fprintf(stderr, "pvrj-board: --report-ms wants %ld to %ld\n",
+                     static_cast<long>(kFastestReportPeriod / 1000),
+                     static_cast<long>(kSlowestReportPeriod / 1000));
+        return kExitUsage;
+      }
     } else if (arg == "--qvs" && hasValue) {
       servoBus = parseChannelMask(argv[++i]);
       if (!servoBus) {
@@ -143,6 +159,8 @@ int main(int argc, char** argv) {
   VirtualBoard board(std::move(memory));
   board.setPacing(pace);
   board.setWobble(true);
+  board.setMovingReadings(!still);
+  board.setReportPeriod(static_cast<Micros>(reportMs) * 1000);
   for (const auto& [index, fault] : faults) board.injectFaultAt(index, fault);
 
   PtyServer server(board);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "board/VirtualBoardPort.h"
@@ -31,6 +32,11 @@ struct LoadCase {
   int shown;        // the item index or bar position loaded
   int writtenBack;  // the byte or word collected from the unchanged controls
 };
+
+// Test names carry the case by what it shows.
+void PrintTo(const LoadCase& c, std::ostream* os) {
+  *os << c.what;
+}
 
 class ServoBlockRules : public ::testing::TestWithParam<LoadCase> {};
 
