@@ -10,6 +10,7 @@
 #include "common/FileIo.h"
 #include "common/SettingsFolder.h"
 #include "common/UserInterface.h"
+#include "packaging/DesktopFiles.h"
 
 namespace pvrj {
 namespace {
@@ -42,7 +43,9 @@ void writeBookmark(QXmlStreamWriter& out, const QString& href, const QString& ad
   out.writeStartElement(QStringLiteral("metadata"));
   out.writeAttribute(QStringLiteral("owner"), kMetadataOwner);
   out.writeEmptyElement(kMimeNamespace, QStringLiteral("mime-type"));
-  out.writeAttribute(QStringLiteral("type"), QString::fromUtf8(kChartMimeType));
+  out.writeAttribute(
+      QStringLiteral("type"),
+      QString::fromUtf8(kChartMimeType.data(), static_cast<qsizetype>(kChartMimeType.size())));
   out.writeStartElement(kBookmarkNamespace, QStringLiteral("applications"));
   out.writeEmptyElement(kBookmarkNamespace, QStringLiteral("application"));
   out.writeAttribute(QStringLiteral("name"), QString::fromUtf8(kAppTitle));

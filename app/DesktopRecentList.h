@@ -7,8 +7,6 @@
 
 namespace pvrj {
 
-// The chart files' type, as the file association registers it.
-inline constexpr const char* kChartMimeType = "application/x-pivora-chart";
 // How the desktop is told to open the file again.
 inline constexpr const char* kRecentExec = "'PVRJ %u'";
 

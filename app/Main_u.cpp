@@ -482,6 +482,36 @@ void TPivora3::hideOnActivation(QWidget* window) {
   hiddenOnActivation_.emplace_back(window);
 }
 
+QSize TPivora3::canvasSize() const {
+  return QSize(chart_.Width, chart_.Height);
+}
+
+void TPivora3::setCanvasSize(int width, int height) {
+  canvas->setCanvasSize(width, height);
+}
+
+int TPivora3::gridStepX() const {
+  return canvas->editor().gridStepX();
+}
+
+int TPivora3::gridStepY() const {
+  return canvas->editor().gridStepY();
+}
+
+void TPivora3::setGridSteps(int stepX, int stepY) {
+  ChartEditor& editor = canvas->editor();
+  editor.setGrid(editor.gridOn(), stepX, stepY);
+}
+
+bool TPivora3::toolBarShown(const QString& name) const {
+  const QWidget* bar = findChild<QWidget*>(name);
+  return bar && !bar->isHidden();
+}
+
+void TPivora3::showToolBar(const QString& name, bool shown) {
+  if (QWidget* bar = findChild<QWidget*>(name)) bar->setVisible(shown);
+}
+
 QString TPivora3::askChartPath(bool save, QString* selectedFilter) {
   QFileDialog dialog(this);
   dialog.setObjectName(save ? QStringLiteral("SaveDialog") : QStringLiteral("OpenDialog"));

@@ -120,6 +120,15 @@ class TPivora3 : public QMainWindow {
   void fitChart();
   // The quit question as it is asked now.
   QString quitQuestion() const;
+  // What the environment settings change for the rest of the run: the canvas size, the grid
+  // steps (below 2 raised to 2; snapping stays as it is), and the tool bars shown, by object name.
+  QSize canvasSize() const;
+  void setCanvasSize(int width, int height);
+  int gridStepX() const;
+  int gridStepY() const;
+  void setGridSteps(int stepX, int stepY);
+  bool toolBarShown(const QString& name) const;
+  void showToolBar(const QString& name, bool shown);
 
   // Controls, named as the rest of the program knows them. The tool bars share one area above the
   // pages, in which they wrap (and their buttons too) when the window is narrow.

@@ -8,6 +8,7 @@
 #include "app/BoardTools.h"
 #include "app/ItemActions.h"
 #include "app/Main_u.h"
+#include "app/PrefsActions.h"
 #include "app/SingleInstance.h"
 #include "app/ToolkitTranslation.h"
 #include "chart/ChartGeometry.h"
@@ -15,8 +16,11 @@
 #include "common/UserInterface.h"
 #include "editors/PrmDlg_u.h"
 #include "editors/SetDlg_u.h"
+#include "packaging/DesktopFiles.h"
+#include "prefs/ProgramIcon.h"
 #include "tools/AdDlg_u.h"
 #include "tools/DataDlg_u.h"
+#include "tools/QVSDlg_u.h"
 #include "ui/Colors.h"
 
 int main(int argc, char** argv) {
@@ -24,6 +28,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromUtf8(pvrj::kAppTitle));
   pvrj::installToolkitTranslation(app);
   // No display name: the toolkit would append it to every caption ("確認 — Pivora J").
+  QApplication::setWindowIcon(pvrj::programIcon());
+  // Desktops find the entry, and with it the icon, of the windows by this name.
+  QGuiApplication::setDesktopFileName(QString::fromUtf8(pvrj::kDesktopId));
 
   QStringList arguments = QApplication::arguments();
   arguments.removeFirst();
@@ -71,6 +78,11 @@ int main(int argc, char** argv) {
       table[k] = {analog.sensorTable()[k].motionIndex, analog.sensorTable()[k].threshold};
     }
     return table;
+  };
+  // The environment, information and servo-bus buttons with their windows.
+  auto* prefsActions = new pvrj::PrefsActions(mainWindow);
+  prefsActions->qvsDlg().channelName = [&editor = *positionEditor](int channel) {
+    return editor.channelLabels()[static_cast<std::size_t>(channel - 1)].name;
   };
   mainWindow.show();
   // A chart left by a run that did not end normally is offered before anything else.

@@ -135,6 +135,29 @@ std::optional<Fault> parseFault(const std::string& text) {
   return f;
 }
 
+std::optional<std::array<std::uint8_t, 3>> parseChannelMask(const std::string& text) {
+  std::array<std::uint8_t, 3> mask{};
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t comma = text.find(',', start);
+    if (comma == std::string::npos) comma = text.size();
+    const std::string part = text.substr(start, comma - start);
+    const std::size_t dash = part.find('-');
+    long long first = 0;
+    long long last = 0;
+    if (!parseNumber(part.substr(0, dash), first)) return std::nullopt;
+    last = first;
+    if (dash != std::string::npos && !parseNumber(part.substr(dash + 1), last)) return std::nullopt;
+    if (first < 1 || last > kChannelCount || first > last) return std::nullopt;
+    for (long long ch = first; ch <= last; ++ch) {
+      mask[static_cast<std::size_t>((ch - 1) / 8)] |=
+          static_cast<std::uint8_t>(1u << ((ch - 1) % 8));
+    }
+    start = comma + 1;
+  }
+  return mask;
+}
+
 VirtualBoard::VirtualBoard(BoardMemory memory) : memory_(std::move(memory)) {
   memory_.records.resize(kRecordCapacity);
   powerCycle();
@@ -342,6 +365,9 @@ void VirtualBoard::executeRequest(Micros t) {
   const Outcome outcome = handle(info, packet, t, data);
   std::vector<std::uint8_t> reply;
   if (outcome == Outcome::kSilent || info.reply == ReplyKind::kNone) return;
+  if (outcome == Outcome::kDone && (info.code == kReadQvsParams || info.code == kWriteQvsParams)) {
+    t += kServoBusReplyTime;
+  }
   if (info.reply == ReplyKind::kAck) {
     reply.push_back(outcome == Outcome::kDone ? kAckByte : kNakByte);
   } else {

@@ -38,6 +38,9 @@ inline constexpr Micros kPlayStepTime = 20'000;
 inline constexpr Micros kDriftPeriod = 100'000;
 // The board's answer to the handshake byte; the PC does not look at its value.
 inline constexpr std::uint8_t kHandshakeAnswer = 0x0D;
+// A servo on the servo bus answers through the board, this much later than the board itself
+// would (the PC waits longer for these replies).
+inline constexpr Micros kServoBusReplyTime = 150'000;
 
 // The unprompted reports' lead bytes and lengths are the ones the PC side parses
 // (kPlayEndLead, kAnalogLead, kReceiverLead and their lengths, from protocol/BoardMessages.h).
@@ -86,6 +89,10 @@ struct Fault {
 
 // Parses "noanswer", "short:K", "checksum", "garbage[:HEX]", "delay:MS", "hangup".
 std::optional<Fault> parseFault(const std::string& text);
+
+// Parses a channel list such as "1,3,5-8" (channels 1 to 24) into the three bytes of the QVS
+// channel mask; nothing for a list that names another number or is malformed.
+std::optional<std::array<std::uint8_t, 3>> parseChannelMask(const std::string& text);
 
 // What the board is doing besides answering requests.
 struct LiveState {

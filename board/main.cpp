@@ -1,9 +1,11 @@
 // pvrj-board: the virtual board behind a pseudo-terminal, reachable as COMn.
 #include <unistd.h>
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "board/PtyServer.h"
@@ -31,9 +33,9 @@ constexpr int kMaxPortNo = 256;
 void usage(std::FILE* to) {
   std::fputs(
       "usage: pvrj-board --com N [--state FILE] [--pace] [--still] [--report-ms MS]\n"
-      "                  [--fault EXCHANGE:KIND[:ARG]]...\n"
+      "                  [--qvs LIST] [--qvs-mode] [--fault EXCHANGE:KIND[:ARG]]...\n"
       "       pvrj-board --device-only [--state FILE] [--pace] [--still] [--report-ms MS]\n"
-      "                  [--fault ...]\n"
+      "                  [--qvs LIST] [--qvs-mode] [--fault ...]\n"
       "Serves a virtual controller board on a pseudo-terminal and prints its device path.\n"
       "  --com N         also make the link ports/COMN in the settings folder\n"
       "  --device-only   make no link\n"
@@ -43,6 +45,9 @@ void usage(std::FILE* to) {
       "                  slowly by default)\n"
       "  --report-ms MS  stream a report every MS milliseconds while a stream is on (5 to\n"
       "                  1000, default 50)\n"
+      "  --qvs LIST      servo-bus servos on the channels of LIST (such as 1,3,5-8), kept in the\n"
+      "                  board's QVS channel mask\n"
+      "  --qvs-mode      power on in servo-bus mode (the stored option bit 0x4000 set)\n"
       "  --fault E:KIND  misbehave at exchange E (1 = first handshake); KIND is noanswer,\n"
       "                  short:K, checksum, garbage[:HEX], delay:MS or hangup\n"
       "SIGHUP switches the board off and on (its memory stays), which enters or leaves the\n"
@@ -66,6 +71,8 @@ int main(int argc, char** argv) {
   bool pace = false;
   bool still = false;
   long reportMs = kAnalogReportPeriod / 1000;
+  std::optional<std::array<std::uint8_t, 3>> servoBus;
+  bool servoBusMode = false;
   std::string statePath;
   std::vector<std::pair<std::uint64_t, Fault>> faults;
   for (int i = 1; i < argc; ++i) {
@@ -90,6 +97,14 @@ int main(int argc, char** argv) {
                      static_cast<long>(kSlowestReportPeriod / 1000));
         return kExitUsage;
       }
+    } else if (arg == "--qvs" && hasValue) {
+      servoBus = parseChannelMask(argv[++i]);
+      if (!servoBus) {
+        std::fprintf(stderr, "pvrj-board: --qvs wants channels from 1 to 24, such as 1,3,5-8\n");
+        return kExitUsage;
+      }
+    } else if (arg == "--qvs-mode") {
+      servoBusMode = true;
     } else if (arg == "--device-only") {
       deviceOnly = true;
     } else if (arg == "--fault" && hasValue) {
@@ -139,6 +154,8 @@ int main(int argc, char** argv) {
     }
     memory = std::move(loaded.value());
   }
+  if (servoBus) memory.qvsMask = *servoBus;
+  if (servoBusMode) memory.stored.options |= kOptQvsMode;
   VirtualBoard board(std::move(memory));
   board.setPacing(pace);
   board.setWobble(true);

@@ -77,6 +77,31 @@ TEST_F(SettingsFolderTest, WithoutOverrideTheExecutableFolderOrUserFolderIsUsed)
   }
 }
 
+TEST_F(SettingsFolderTest, AnInstalledEditorKeepsItsSettingsInTheUserFolder) {
+  setenv("XDG_CONFIG_HOME", (folder_ + "/config").c_str(), 1);
+  const std::string user = folder_ + "/config/pivora";
+  // A prefix the user can write to, laid out as cmake --install lays it out.
+  const std::string installed = folder_ + "/prefix/bin";
+  fs::create_directories(installed);
+  fs::create_directories(folder_ + "/prefix/share/pivora-j");
+  EXPECT_TRUE(isInstalledProgramFolder(installed));
+  EXPECT_TRUE(isInstalledProgramFolder(installed + "/"));
+  EXPECT_EQ(settingsFolderFor(installed), user);
+  EXPECT_TRUE(fs::is_directory(user));
+  // Without the program's data folder beside it, bin/ is a portable editor's own folder.
+  const std::string portable = folder_ + "/portable/bin";
+  fs::create_directories(portable);
+  EXPECT_FALSE(isInstalledProgramFolder(portable));
+  EXPECT_EQ(settingsFolderFor(portable), portable);
+  fs::create_directories(folder_ + "/other/share/pivora-j");
+  fs::create_directories(folder_ + "/other/libexec");
+  EXPECT_FALSE(isInstalledProgramFolder(folder_ + "/other/libexec"));
+  EXPECT_TRUE(isInstalledProgramFolder("/usr/bin"));
+  EXPECT_TRUE(isInstalledProgramFolder("/usr/local/bin"));
+  EXPECT_EQ(settingsFolderFor("/usr/bin"), user);
+  EXPECT_EQ(settingsFolderFor(""), user);
+}
+
 TEST_F(SettingsFolderTest, RelativeXdgFolderIsIgnored) {
   setenv("XDG_CONFIG_HOME", "relative/dir", 1);
   setenv("HOME", "/home/someone", 1);
