@@ -12,10 +12,10 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QToolBar>
 #include <QTreeWidget>
 
 #include "app/ChartCanvas.h"
+#include "app/FlowToolBar.h"
 #include "app/Main_u.h"
 #include "app/SingleInstance.h"
 #include "app/TableDlg_u.h"
@@ -88,11 +88,13 @@ BoardActions::BoardActions(TPivora3& window, const QString& socketPath)
   connect(window_.canvas, &ChartCanvas::chartDataRequested, this, [this] { Image1ChartData(); });
 
   auto imageButton = [this](const char* name, const QString& caption, const QString& hint) {
-    QAction* action = window_.commandBar->addAction(caption);
+    QAction* action = window_.commandBar->addButton(caption);
     action->setObjectName(QString::fromLatin1(name));
     action->setToolTip(hint);
-    if (QWidget* button = window_.commandBar->widgetForAction(action))
+    if (QWidget* button = window_.commandBar->widgetForAction(action)) {
       button->setObjectName(action->objectName());
+      button->setToolTip(hint);
+    }
     return action;
   };
   BackupBtn = imageButton("BackupBtn", QStringLiteral("バックアップ"),

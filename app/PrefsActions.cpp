@@ -5,6 +5,7 @@
 
 #include "app/Main_u.h"
 #include "chart/ChartEditor.h"
+#include "common/Settings.h"
 #include "prefs/FormDlg_u.h"
 #include "prefs/InfoDlg_u.h"
 #include "tools/QVSDlg_u.h"
@@ -39,6 +40,7 @@ PrefsActions::PrefsActions(TPivora3& window)
   qvsPrm_ = std::make_unique<TQVSPrm>(&window_);
   qvsDlg_ = std::make_unique<TQVSDlg>(window_.boardLink(), window_.ui(), *qvsPrm_, &window_);
   formDlg_ = std::make_unique<TFormDlg>(*host_, window_.ui(), &window_);
+  addSafetyOptions();
   window_.hideOnActivation(infoDlg_.get());
   window_.hideOnActivation(formDlg_.get());
 
@@ -48,6 +50,26 @@ PrefsActions::PrefsActions(TPivora3& window)
 }
 
 PrefsActions::~PrefsActions() = default;
+
+void PrefsActions::addSafetyOptions() {
+  // Kept in "PVR3J.ini" the moment they are applied; every board write reads them from there.
+  const std::string path = window_.settingsPath();
+  auto apply = [this, path](bool SafetySettings::*key, bool on) {
+    SafetySettings settings = readSafetySettings(path);
+    if (settings.*key == on) return;
+    settings.*key = on;
+    if (!writeSafetySettings(path, settings))
+      window_.ui().showStatus(kSafetySettingsNotWritten + path);
+  };
+  formDlg_->addOption(
+      "VerifyWrites", QString::fromUtf8(kVerifyWritesCaption),
+      [path] { return readSafetySettings(path).verifyWrites; },
+      [apply](bool on) { apply(&SafetySettings::verifyWrites, on); });
+  formDlg_->addOption(
+      "KeepOverwritten", QString::fromUtf8(kKeepOverwrittenCaption),
+      [path] { return readSafetySettings(path).keepOverwritten; },
+      [apply](bool on) { apply(&SafetySettings::keepOverwritten, on); });
+}
 
 void PrefsActions::FormBtnClick() {
   execModal(*formDlg_);

@@ -6,6 +6,12 @@
 
 namespace pvrj {
 
+// The environment dialog's boxes for the board writes' safety, and the status line when the
+// settings file does not take them (+ its path).
+inline constexpr const char* kVerifyWritesCaption = "書き込み後に照合する";
+inline constexpr const char* kKeepOverwrittenCaption = "上書きされるモーションを保存する";
+inline constexpr const char* kSafetySettingsNotWritten = "設定を書き込めませんでした: ";
+
 class EnvironmentHost;
 class TFormDlg;
 class TInfoDlg;
@@ -33,6 +39,9 @@ class PrefsActions : public QObject {
   void QVSBtnClick();
 
  private:
+  // "書き込み後に照合する" and "上書きされるモーションを保存する".
+  void addSafetyOptions();
+
   TPivora3& window_;
   std::unique_ptr<EnvironmentHost> host_;
   std::unique_ptr<TInfoDlg> infoDlg_;

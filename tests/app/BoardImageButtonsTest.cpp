@@ -1,7 +1,8 @@
 // The main window's board image buttons and its checked writes, end to end with pvrj-board on a
-// pseudo-terminal: the settings file's keys, the file dialogs, the restore's choice and the
-// refusal of a damaged file.
+// pseudo-terminal: the settings file's keys and the environment dialog's boxes for them, the file
+// dialogs, the restore's choice and the refusal of a damaged file.
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -12,12 +13,15 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolBar>
 
 #include "QtTestRunner.h"
 #include "app/BoardActions.h"
+#include "app/FlowToolBar.h"
 #include "app/Main_u.h"
+#include "app/PrefsActions.h"
+#include "common/Settings.h"
 #include "compiler/BoardImage.h"
+#include "prefs/FormDlg_u.h"
 #include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
@@ -166,6 +170,33 @@ class BoardImageButtonsTest : public QObject {
              qPrintable(w.statusLine->text()));
     QCOMPARE(actions->table().row(0).count, std::string("3"));
     QVERIFY(actions->progressBar()->isHidden());
+  }
+
+  void environmentBoxesKeepTheSafetyKeys() {
+    qputenv("XDG_DATA_HOME", (dir_->path() + "/data").toUtf8());
+    qputenv("XDG_CONFIG_HOME", (dir_->path() + "/config").toUtf8());
+    TPivora3 w;
+    auto* prefs = new PrefsActions(w);
+    TFormDlg& form = prefs->formDlg();
+    form.FormActivate();
+    auto* verify = form.findChild<QCheckBox*>(QStringLiteral("VerifyWrites"));
+    auto* keep = form.findChild<QCheckBox*>(QStringLiteral("KeepOverwritten"));
+    QVERIFY(verify && keep);
+    QCOMPARE(verify->text(), QStringLiteral("書き込み後に照合する"));
+    QCOMPARE(keep->text(), QStringLiteral("上書きされるモーションを保存する"));
+    QVERIFY(verify->isChecked() && keep->isChecked());  // on in a fresh settings file
+
+    verify->setChecked(false);
+    form.ReWriteBtnClick();
+    const std::string ini = w.settingsPath();
+    QCOMPARE(readSafetySettings(ini), (SafetySettings{false, true}));
+    // The dialog shows what the file says at its next activation.
+    QVERIFY(writeSafetySettings(ini, {true, false}));
+    form.FormActivate();
+    QVERIFY(verify->isChecked());
+    QVERIFY(!keep->isChecked());
+    qunsetenv("XDG_DATA_HOME");
+    qunsetenv("XDG_CONFIG_HOME");
   }
 
   void damagedImageIsRefusedBeforeAnythingIsAsked() {
