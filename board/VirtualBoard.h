@@ -48,6 +48,7 @@ struct Fault {
     kGarbage,        // `bytes` are sent instead of the reply (a reply-sized pattern when empty)
     kDelay,          // the reply leaves `delay` later
     kHangUp,         // the board falls silent for good; servers close the device
+    kSplit,          // the first `count` bytes of the reply leave at once, the rest `delay` later
   };
   Kind kind = Kind::kNoHandshake;
   std::size_t count = 0;
@@ -72,6 +73,12 @@ struct Fault {
     return f;
   }
   static Fault hangUp() { return make(Kind::kHangUp); }
+  static Fault split(std::size_t firstBytes, Micros gap) {
+    Fault f = make(Kind::kSplit);
+    f.count = firstBytes;
+    f.delay = gap;
+    return f;
+  }
 
  private:
   static Fault make(Kind k) {
@@ -81,7 +88,7 @@ struct Fault {
   }
 };
 
-// Parses "noanswer", "short:K", "checksum", "garbage[:HEX]", "delay:MS", "hangup".
+// Parses "noanswer", "short:K", "checksum", "garbage[:HEX]", "delay:MS", "hangup", "split:K:MS".
 std::optional<Fault> parseFault(const std::string& text);
 
 // What the board is doing besides answering requests.

@@ -38,7 +38,8 @@ void usage(std::FILE* to) {
       "  --state FILE    keep the board's memory in FILE between runs\n"
       "  --pace          pass bytes at the line rate of 115200 bit/s\n"
       "  --fault E:KIND  misbehave at exchange E (1 = first handshake); KIND is noanswer,\n"
-      "                  short:K, checksum, garbage[:HEX], delay:MS or hangup\n"
+      "                  short:K, checksum, garbage[:HEX], delay:MS, hangup or split:K:MS\n"
+      "                  (the first K bytes of the reply, the rest MS later)\n"
       "SIGHUP switches the board off and on (its memory stays), which enters or leaves the\n"
       "servo-bus mode. SIGINT or SIGTERM ends it: the link is removed, the state saved.\n",
       to);
