@@ -2,6 +2,7 @@
 #include "protocol/BoardLink.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "protocol/CommandCodes.h"
@@ -227,16 +228,22 @@ bool BoardLink::VerifyChecksum(Bytes& reply) {
 
 void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
   reply.clear();
-  failure_ = LinkFailure{};
-  failure_.code = packet.empty() ? 0 : packet[0];
+  LinkFailure failure;
+  failure.code = packet.empty() ? 0 : packet[0];
   // A second exchange started from an event handled during a wait would interleave its bytes
   // with the waiting one; it fails at once instead.
   if (exchanging_) {
+    failure_ = failure;
     failure_.fault = LinkFault::kBusy;
     return;
   }
   exchanging_ = true;
-  OnExit done([this] { exchanging_ = false; });
+  // The record is set when this exchange ends, so that a second one refused while this one
+  // waited does not stand as the outcome of this one.
+  OnExit done([this, &failure] {
+    failure_ = failure;
+    exchanging_ = false;
+  });
 
   int remaining = RetryCount;
   int attempts = 0;
@@ -249,9 +256,9 @@ void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
     std::uint8_t answer = 0;
     // Whatever byte the board answers is fine; no answer ends the exchange, packet unchanged.
     if (port_.Read(&answer, 1) != 1) {
-      failure_.fault = !port_.IsOpen()    ? LinkFault::kPortClosed
-                       : port_.Vanished() ? LinkFault::kPortVanished
-                                          : LinkFault::kNoHandshake;
+      failure.fault = !port_.IsOpen()    ? LinkFault::kPortClosed
+                      : port_.Vanished() ? LinkFault::kPortVanished
+                                         : LinkFault::kNoHandshake;
       return;
     }
     // Nothing that came with or after the handshake answer belongs to the reply.
@@ -267,10 +274,12 @@ void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
     --remaining;
     if (remaining < 1 || got == replyLength) {
       if (got != replyLength) {
-        failure_.fault = port_.Vanished() ? LinkFault::kPortVanished : LinkFault::kShortReply;
-        failure_.received = got;
-        failure_.expected = replyLength;
-        failure_.attempts = attempts;
+        failure.fault = port_.Vanished() ? LinkFault::kPortVanished : LinkFault::kShortReply;
+        failure.received = got;
+        failure.expected = replyLength;
+        failure.attempts = attempts;
+        // Part of a reply came: the rest may still be on its way.
+        if (got > 0) settleLine();
       }
       packet = reply;
       return;
@@ -328,6 +337,7 @@ bool BoardLink::runAck(Bytes packet) {
   if (!reply.empty()) {
     failure_.fault = LinkFault::kNotAcknowledged;
     failure_.answer = reply[0];
+    settleLine();
   }
   return false;
 }
@@ -335,10 +345,37 @@ bool BoardLink::runAck(Bytes packet) {
 bool BoardLink::runData(Bytes packet, std::size_t dataLength, Bytes& reply) {
   run(std::move(packet), dataLength + 1, reply);
   if (!reply.empty() && VerifyChecksum(reply)) return true;
-  if (!reply.empty()) failure_.fault = LinkFault::kBadChecksum;
+  if (!reply.empty()) {
+    failure_.fault = LinkFault::kBadChecksum;
+    settleLine();
+  }
   // Nothing usable goes back to the caller.
   reply.clear();
   return false;
+}
+
+void BoardLink::settleLine() {
+  // A wrong byte where the reply should be is most often the tail of a reply that came late, and
+  // more of it may still be on its way. Taken off the line now, it cannot pass for the reply of
+  // the next command; only a line that stays quiet ends this (a streaming board, after a while).
+  if (!port_.IsOpen() || port_.Vanished()) return;
+  // Still part of the command that failed: another one started meanwhile is refused, and its
+  // refusal does not replace this command's failure.
+  BusyGuard busy(*this);
+  const bool wasExchanging = exchanging_;
+  const LinkFailure failure = failure_;
+  const int timeOut = port_.TimeOutReceive();
+  exchanging_ = true;
+  OnExit restore([&] {
+    port_.SetTimeOutReceive(timeOut);
+    exchanging_ = wasExchanging;
+    failure_ = failure;
+  });
+  port_.SetTimeOutReceive(kLineQuietTime);
+  std::uint8_t sink[kSettleChunk];
+  for (int i = 0; i < kMaxSettleReads; ++i) {
+    if (port_.Read(sink, sizeof sink) == 0) break;
+  }
 }
 
 void BoardLink::refuse(std::uint8_t code) {
@@ -584,7 +621,8 @@ bool BoardLink::CmdReadBoardInfo(Bytes& info) {
 }
 
 bool BoardLink::changeOption(BoardCopy copy, std::uint16_t bit, int mode, int setMode,
-                             int clearMode, int toggleMode, std::uint16_t* written) {
+                             int clearMode, std::optional<int> toggleMode, std::uint16_t* written) {
+  // A composite without a toggle has exactly two modes: any other number is refused.
   if (mode != setMode && mode != clearMode && mode != toggleMode) {
     refuse(kWriteOptions);
     return false;
@@ -657,20 +695,21 @@ bool BoardLink::SetPause(int mode, bool* paused) {
 }
 
 bool BoardLink::SetReceiverStream(int mode) {
-  return changeOption(WorkingCopy, kOptionReceiverStream, mode, kStreamOn, kStreamOff, -1);
+  return changeOption(WorkingCopy, kOptionReceiverStream, mode, kStreamOn, kStreamOff,
+                      std::nullopt);
 }
 
 bool BoardLink::SetOptionBit5(int mode) {
-  return changeOption(WorkingCopy, kOptionBit5, mode, kBit5Set, kBit5Clear, -1);
+  return changeOption(WorkingCopy, kOptionBit5, mode, kBit5Set, kBit5Clear, std::nullopt);
 }
 
 bool BoardLink::SetAnalogStream(int mode) {
   return changeOption(WorkingCopy, kOptionAnalogStream, mode, kAnalogStreamOn, kAnalogStreamOff,
-                      -1);
+                      std::nullopt);
 }
 
 bool BoardLink::SetQvsMode(int mode) {
-  return changeOption(StoredCopy, kOptionQvsMode, mode, kQvsModeOn, kQvsModeOff, -1);
+  return changeOption(StoredCopy, kOptionQvsMode, mode, kQvsModeOn, kQvsModeOff, std::nullopt);
 }
 
 bool BoardLink::writeEntryAndShow(int number, const TableEntryData& entry) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,6 +28,11 @@ inline constexpr std::uint8_t kAckByte = 0x06;
 inline constexpr int kDefaultRetryCount = 5;
 inline constexpr int kReceiveTimeOut = 300;     // ms, from OpenBoardPort on
 inline constexpr int kQvsReceiveTimeOut = 500;  // ms, for the servo-bus parameter pair
+// After a reply that came wrong, the line is read empty until it has been quiet this long (about
+// 230 byte times at 115200 bit/s), in pieces of kSettleChunk bytes, at most kMaxSettleReads.
+inline constexpr int kLineQuietTime = 20;  // ms
+inline constexpr std::size_t kSettleChunk = 64;
+inline constexpr int kMaxSettleReads = 16;
 
 // Bits of the option word that the composites change.
 inline constexpr std::uint16_t kOptionSleep = 0x0001;
@@ -207,8 +213,10 @@ class BoardLink {
   bool runData(Bytes packet, std::size_t dataLength, Bytes& reply);
   void runNoReply(Bytes packet);
   bool changeOption(BoardCopy copy, std::uint16_t bit, int mode, int setMode, int clearMode,
-                    int toggleMode, std::uint16_t* written = nullptr);
+                    std::optional<int> toggleMode, std::uint16_t* written = nullptr);
   void refuse(std::uint8_t code);
+  // Reads and drops whatever is still coming after a reply that came wrong.
+  void settleLine();
   bool openPort(PortOpener& opener, int k, const std::string& name);
   bool writeEntryAndShow(int number, const TableEntryData& entry);
 

@@ -1,6 +1,7 @@
 // Framing, the exchange's attempts against a scripted port, and the byte layout of every command.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -383,6 +384,32 @@ TEST(Catalogue, BoardInfoComesBackWithoutItsChecksum) {
   EXPECT_EQ(info, text);
 }
 
+TEST(Exchange, AfterABrokenReplyTheLineIsReadUntilQuietAndTheTimeOutComesBack) {
+  ScriptedPort port;
+  FakeUserInterface ui;
+  BoardLink link(port, ui);
+  // The tail of a late reply comes in place of this command's reply, and more is still coming.
+  port.responder = [&](const Bytes&) {
+    port.inbound.insert(port.inbound.end(), 130, 0x55);
+    return Bytes{0x07, 0x07, 0x07};
+  };
+  Bytes reply;
+  EXPECT_FALSE(link.CmdReadOptions(WorkingCopy, reply));
+  EXPECT_EQ(link.lastFailure().fault, LinkFault::kBadChecksum);
+  EXPECT_TRUE(port.inbound.empty());
+  EXPECT_EQ(port.timeOut, kReceiveTimeOut);
+  // Reads of the quiet line, until one finds nothing.
+  EXPECT_EQ(port.readTimeOuts.back(), kLineQuietTime);
+  EXPECT_EQ(port.readSizes.back(), kSettleChunk);
+
+  // A reply that is merely missing leaves nothing to take: no extra read.
+  port.responder = nullptr;
+  port.readSizes.clear();
+  EXPECT_FALSE(link.CmdReadOptions(WorkingCopy, reply));
+  EXPECT_EQ(port.readSizes.size(), 2u * kDefaultRetryCount);  // handshake and reply, each time
+  EXPECT_EQ(std::count(port.readSizes.begin(), port.readSizes.end(), kSettleChunk), 0);
+}
+
 TEST(QvsPair, LongerTimeOutAndOneAttemptThenBackOnEveryPath) {
   ScriptedPort port;
   FakeUserInterface ui;
@@ -391,7 +418,8 @@ TEST(QvsPair, LongerTimeOutAndOneAttemptThenBackOnEveryPath) {
   Bytes reply;
   EXPECT_FALSE(link.CmdReadQvsParams(4, reply));
   EXPECT_EQ(port.handshakes, 1);
-  EXPECT_EQ(port.readTimeOuts, (std::vector<int>{500, 500}));
+  // Handshake, reply, and the line read quiet after the broken reply.
+  EXPECT_EQ(port.readTimeOuts, (std::vector<int>{500, 500, kLineQuietTime}));
   EXPECT_EQ(port.timeOut, 300);
   EXPECT_EQ(link.RetryCount, 5);
 
