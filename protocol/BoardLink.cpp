@@ -259,6 +259,7 @@ void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
       failure.fault = !port_.IsOpen()    ? LinkFault::kPortClosed
                       : port_.Vanished() ? LinkFault::kPortVanished
                                          : LinkFault::kNoHandshake;
+      if (failure.fault == LinkFault::kPortVanished) closeVanishedPort();
       return;
     }
     // Nothing that came with or after the handshake answer belongs to the reply.
@@ -278,8 +279,11 @@ void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
         failure.received = got;
         failure.expected = replyLength;
         failure.attempts = attempts;
-        // Part of a reply came: the rest may still be on its way.
-        if (got > 0) settleLine();
+        if (failure.fault == LinkFault::kPortVanished) {
+          closeVanishedPort();
+        } else if (got > 0) {
+          settleLine();  // part of a reply came: the rest may still be on its way
+        }
       }
       packet = reply;
       return;
@@ -289,6 +293,7 @@ void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
 
 bool BoardLink::OpenBoardPort(PortOpener& opener, int k) {
   if (k <= 0) {
+    openedName_.clear();
     opener.Close();
     ui_.showStatus("シリアルポートを閉じました");
     return false;
@@ -302,6 +307,7 @@ bool BoardLink::OpenNamedPort(PortOpener& opener, const std::string& name) {
 
 bool BoardLink::openPort(PortOpener& opener, int k, const std::string& name) {
   if (onClearReceiveBuffer) onClearReceiveBuffer();
+  openedName_.clear();
   try {
     opener.Close();
     port_.SetTimeOutReceive(kReceiveTimeOut);
@@ -321,7 +327,16 @@ bool BoardLink::openPort(PortOpener& opener, int k, const std::string& name) {
     return false;
   }
   ui_.showStatus(name + " 設定完了");
+  openedName_ = name;
   return true;
+}
+
+void BoardLink::closeVanishedPort() {
+  // A device that went away does not come back under the same descriptor: the port is closed,
+  // and choosing it again opens it afresh.
+  port_.Close();
+  if (!openedName_.empty()) ui_.showStatus(openedName_ + kStatusPortLost);
+  openedName_.clear();
 }
 
 void BoardLink::run(Bytes packet, std::size_t replyLength, Bytes& reply) {

@@ -42,6 +42,9 @@ inline constexpr std::uint16_t kOptionBit5 = 0x0020;
 inline constexpr std::uint16_t kOptionAnalogStream = 0x0100;
 inline constexpr std::uint16_t kOptionQvsMode = 0x4000;
 
+// Follows the port's name in the status line when its device went away and the port was closed.
+inline constexpr const char* kStatusPortLost = "との接続が切れたのでポートを閉じました";
+
 // Board-state panel texts.
 inline constexpr const char* kStateSleeping = "スリープ";
 inline constexpr const char* kStateRunning = "動作中";
@@ -140,7 +143,8 @@ class BoardLink {
   UserInterface& userInterface() { return ui_; }
 
   // Closes the port for k = 0 ("OFF"), else opens COMk; tells the outcome in the status line.
-  // True when the port is open afterwards.
+  // True when the port is open afterwards. When an exchange later finds that the port's device
+  // went away (unplugged), the link closes the port and says so in the status line.
   bool OpenBoardPort(PortOpener& opener, int k);
   // The same for a port known by another name (a device path); the status line uses the name.
   bool OpenNamedPort(PortOpener& opener, const std::string& name);
@@ -218,6 +222,7 @@ class BoardLink {
   // Reads and drops whatever is still coming after a reply that came wrong.
   void settleLine();
   bool openPort(PortOpener& opener, int k, const std::string& name);
+  void closeVanishedPort();
   bool writeEntryAndShow(int number, const TableEntryData& entry);
 
   friend class BusyGuard;
@@ -230,6 +235,7 @@ class BoardLink {
   bool noReplySent_ = false;
   int busyDepth_ = 0;
   LinkFailure failure_;
+  std::string openedName_;  // the name of the port opened last ("COM3"), until it is closed
 };
 
 // The date argument that keeps the board's date.

@@ -179,6 +179,8 @@ class BoardProcess {
   // The pseudo-terminal's path; empty when the board did not start.
   const std::string& device() const { return device_; }
   const std::string& folder() const { return dir_; }
+  // The process, for a test that pulls the plug with a signal of its own.
+  pid_t pid() const { return pid_; }
   // The environment entry that points a program at this board's settings folder.
   std::string settingsVariable() const { return "PVRJ_SETTINGS_DIR=" + dir_; }
 

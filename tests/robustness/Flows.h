@@ -1,6 +1,6 @@
-// A bench for running board flows against the in-process virtual board with faults injected:
-// the board, a port that notes the board's memory before every exchange, the link and everything
-// a transfer works on, and the verdict of one run.
+// Running board flows for the robustness tests: every flow of the program on a rig (a link and
+// everything a transfer works on), and a bench that puts a rig on the in-process virtual board
+// behind a port that notes the board's memory before every exchange.
 #pragma once
 
 #include <functional>
@@ -22,6 +22,7 @@ class TappedPort : public BoardPort {
   std::function<void()> beforeExchange;
 
   bool IsOpen() const override { return inner_.IsOpen(); }
+  void Close() override { inner_.Close(); }
   bool Vanished() const override { return inner_.Vanished(); }
   void Write(const std::uint8_t* data, std::size_t count) override {
     if (count == 1 && data[0] == kHandshakeByte && beforeExchange) beforeExchange();
@@ -41,10 +42,10 @@ class TappedPort : public BoardPort {
   board::VirtualBoardPort& inner_;
 };
 
-// Everything one run of a flow works on, around a board started from a given memory.
-struct Bench {
-  explicit Bench(const board::BoardMemory& memory) : board(memory), port(board), tap(port) {
-    board.setPacing(true);  // replies take their time on the wire, as on the cable
+// What a flow works on: the link over some port, the user interface and everything a transfer
+// needs.
+struct Rig {
+  explicit Rig(BoardPort& port) : link(port, ui) {
     link.clock = [] {
       std::tm t{};
       t.tm_mon = 4;
@@ -58,28 +59,49 @@ struct Bench {
     };
     context.textWidth = [](const std::string& text) { return static_cast<int>(text.size()) * 7; };
   }
+  Rig(const Rig&) = delete;
+  Rig& operator=(const Rig&) = delete;
 
-  board::VirtualBoard board;
-  board::VirtualBoardPort port;
-  TappedPort tap;
   FakeUserInterface ui;
-  BoardLink link{tap, ui};
+  BoardLink link;
   Chart chart;
   CompilerState state;
   MotionTable table;
   TransferContext context{link, ui, chart, state, table, nullptr, nullptr, nullptr, nullptr};
 };
 
+// A rig on the in-process virtual board, started from a given memory.
+struct Bench {
+  explicit Bench(const board::BoardMemory& memory) : board(memory), port(board), tap(port) {
+    board.setPacing(true);  // replies take their time on the wire, as on the cable
+  }
+
+  board::VirtualBoard board;
+  board::VirtualBoardPort port;
+  TappedPort tap;
+  Rig rig{tap};
+};
+
 // One board flow: what it is called, and the run that says whether it did all it set out to do.
 struct Flow {
   std::string name;
-  std::function<bool(Bench&)> run;
+  std::function<bool(Rig&)> run;
   // Sets the bench up before the run (a chart to write); nothing is sent.
-  std::function<void(Bench&)> prepare;
+  std::function<void(Rig&)> prepare;
   // The items' names and widths are the board's names of the motions they play, read one by one
   // after the steps; a name that cannot be read is left empty, and the chart is still the
   // scenario that was read.
   bool namesBestEffort = false;
 };
+
+// The board every run starts from: a motion in M1, a scenario in S1, servo-bus mode with a servo
+// on CH1 (so its parameter commands are answered).
+const board::BoardMemory& startingMemory();
+// A chain of POS items with distinct poses named WALK; compiled it gives count + 1 records.
+Chart poseChain(int count);
+// Whether a status line told of a failure ("...失敗: ...").
+bool toldFailure(const Rig& rig);
+// Every board command, composite and flow of the program, each as it runs on that board.
+std::vector<Flow> allFlows();
 
 }  // namespace pvrj::test
