@@ -30,13 +30,15 @@ constexpr int kMaxPortNo = 256;
 
 void usage(std::FILE* to) {
   std::fputs(
-      "usage: pvrj-board --com N [--state FILE] [--pace] [--fault EXCHANGE:KIND[:ARG]]...\n"
-      "       pvrj-board --device-only [--state FILE] [--pace] [--fault ...]\n"
+      "usage: pvrj-board --com N [--state FILE] [--pace] [--streams] [--fault E:KIND[:ARG]]...\n"
+      "       pvrj-board --device-only [--state FILE] [--pace] [--streams] [--fault ...]\n"
       "Serves a virtual controller board on a pseudo-terminal and prints its device path.\n"
       "  --com N         also make the link ports/COMN in the settings folder\n"
       "  --device-only   make no link\n"
       "  --state FILE    keep the board's memory in FILE between runs\n"
       "  --pace          pass bytes at the line rate of 115200 bit/s\n"
+      "  --streams       send receiver and analog reports from the start, as if the PC\n"
+      "                  had switched both streams on\n"
       "  --fault E:KIND  misbehave at exchange E (1 = first handshake); KIND is noanswer,\n"
       "                  short:K, checksum, garbage[:HEX], delay:MS, hangup or split:K:MS\n"
       "                  (the first K bytes of the reply, the rest MS later)\n"
@@ -59,6 +61,7 @@ int main(int argc, char** argv) {
   long comPort = 0;
   bool deviceOnly = false;
   bool pace = false;
+  bool streams = false;
   std::string statePath;
   std::vector<std::pair<std::uint64_t, Fault>> faults;
   for (int i = 1; i < argc; ++i) {
@@ -73,6 +76,8 @@ int main(int argc, char** argv) {
       statePath = argv[++i];
     } else if (arg == "--pace") {
       pace = true;
+    } else if (arg == "--streams") {
+      streams = true;
     } else if (arg == "--device-only") {
       deviceOnly = true;
     } else if (arg == "--fault" && hasValue) {
@@ -125,6 +130,7 @@ int main(int argc, char** argv) {
   VirtualBoard board(std::move(memory));
   board.setPacing(pace);
   board.setWobble(true);
+  if (streams) board.live().working.options |= kOptReceiverStream | kOptAnalogStream;
   for (const auto& [index, fault] : faults) board.injectFaultAt(index, fault);
 
   PtyServer server(board);
