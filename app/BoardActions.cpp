@@ -155,15 +155,20 @@ void BoardActions::HomePosBtnClick() {
 }
 
 void BoardActions::MotWriteBtnClick() {
+  // A board write is where a chart is most at risk: it is autosaved first.
+  window_.recordChange();
+  window_.autosaveNow();
   TransferContext c = context();
   writeChartToBoard(c);
   showCompilerPages();
 }
 
 void BoardActions::MotReadBtnClick() {
+  window_.recordChange();
   TransferContext c = context();
   readChartFromBoard(c);
   showCompilerPages();
+  window_.recordChange();  // the chart read back is one step
 }
 
 void BoardActions::MotDelBtnClick() {
@@ -192,6 +197,7 @@ void BoardActions::Image1ChartData() {
   if (!dataDlg_->editChartHeader()) return;
   showEditCaption();
   window_.canvas->redraw();
+  window_.recordChange();
 }
 
 void BoardActions::playRequest(std::uint32_t slot) {

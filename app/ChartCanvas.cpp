@@ -5,6 +5,7 @@
 #include <QColorDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QHash>
 #include <QMenu>
 #include <QMimeData>
@@ -13,7 +14,11 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPolygon>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 
 namespace pvrj {
@@ -37,6 +42,21 @@ constexpr int kFlagReach = 13;
 
 QPoint toQPoint(ChartPoint p) {
   return QPoint(p.x, p.y);
+}
+
+// Zooms and screen scales are compared with this much room for rounding.
+constexpr double kScaleEpsilon = 1e-6;
+// A wheel notch, in eighths of a degree.
+constexpr int kWheelNotch = 120;
+
+bool unscaled(double scale) {
+  return std::abs(scale - 1.0) < kScaleEpsilon;
+}
+
+// A canvas side in pixels at a scale, rounded up so the image holds the whole canvas.
+int scaledSide(int side, double scale) {
+  if (unscaled(scale)) return side;
+  return std::max(1, static_cast<int>(std::ceil(side * scale - kScaleEpsilon)));
 }
 
 int clampSide(int side) {
@@ -70,6 +90,7 @@ struct FaceKey {
   std::uint32_t fill;
   std::uint32_t text;
   std::string name;
+  std::int64_t scale = 0;  // 0: drawn pixel for pixel; else the scale in millionths
   bool operator==(const FaceKey&) const = default;
 };
 
@@ -83,6 +104,7 @@ struct FaceKeyHash {
         static_cast<std::uint32_t>(k.height));
     mix((static_cast<std::uint64_t>(k.fill) << 32) | k.text);
     mix(k.plain ? 1 : 0);
+    mix(static_cast<std::uint64_t>(k.scale));
     return h;
   }
 };
@@ -172,6 +194,39 @@ QImage renderFace(const QFont& font, int w, int h, bool plain, std::uint32_t fil
   drawFace(sp, QRect(mx, my, w, h), plain, fill, text, name);
   sp.end();
   return scratch.copy(mx, my, w, h);
+}
+
+// One item face at a scale other than 1, drawn at the image's resolution: the outline and the
+// rounded corners as shapes, the name in the font scaled with them.
+QImage renderScaledFace(const QFont& font, int w, int h, bool plain, std::uint32_t fill,
+                        std::uint32_t text, const QString& name, double scale) {
+  const int dw = std::max(1, static_cast<int>(std::lround(w * scale)));
+  const int dh = std::max(1, static_cast<int>(std::lround(h * scale)));
+  const QFontMetrics metrics(font);
+  const int mx = static_cast<int>(
+      std::ceil((std::max(0, (metrics.horizontalAdvance(name) - w) / 2) + kTextMargin) * scale));
+  const int my =
+      static_cast<int>(std::ceil((std::max(0, (metrics.height() - h) / 2) + kTextMargin) * scale));
+  QImage scratch(dw + 2 * mx, dh + 2 * my, QImage::Format_ARGB32_Premultiplied);
+  scratch.fill(Qt::transparent);
+  QPainter sp(&scratch);
+  sp.setRenderHint(QPainter::Antialiasing, true);
+  sp.setRenderHint(QPainter::TextAntialiasing, true);
+  sp.setFont(font);
+  sp.translate(mx, my);
+  sp.scale(static_cast<double>(dw) / w, static_cast<double>(dh) / h);
+  sp.setPen(QPen(Qt::black, 1));
+  sp.setBrush(toQColor(fill));
+  const QRectF outline(0.5, 0.5, w - 1.0, h - 1.0);
+  if (plain) {
+    sp.drawRect(outline);
+  } else {
+    sp.drawRoundedRect(outline, kItemCornerEllipse / 2.0, kItemCornerEllipse / 2.0);
+  }
+  sp.setPen(toQColor(text));
+  sp.drawText(QRectF(0, 0, w, h), Qt::AlignCenter | Qt::TextSingleLine, name);
+  sp.end();
+  return scratch.copy(mx, my, dw, dh);
 }
 
 void drawArrow(QPainter& p, const std::array<ChartPoint, 3>& corners, std::uint32_t pen,
@@ -348,7 +403,8 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
       p.drawLine(toQPoint(mark.poleTop), toQPoint(mark.poleBottom));
     }
   }
-  if (editor == nullptr) return;
+  // A line or rubber band begun on a chart since replaced names items that are gone.
+  if (editor == nullptr || !editor->followsChart()) return;
 
   // The rubber band.
   if (editor->rubberBand()) {
@@ -361,6 +417,133 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
   }
 
   // The line being drawn.
+  if (editor->lineDrawing() && !editor->linePoints().empty()) {
+    p.setPen(QPen(toQColor(kRed), 1, Qt::SolidLine));
+    QPolygon line;
+    for (const auto& q : editor->linePoints()) line << toQPoint(q);
+    line << toQPoint(editor->currentPoint());
+    p.drawPolyline(line);
+  }
+}
+
+QImage ChartPainter::scaledFace(const QFont& font, const ChartItem& item, bool plain,
+                                std::uint32_t fill, std::uint32_t text, double scale) {
+  const QString name = QString::fromStdString(item.Name);
+  if (!caching_ || item.Width > kMaxFaceSide || item.Height > kMaxFaceSide)
+    return renderScaledFace(font, item.Width, item.Height, plain, fill, text, name, scale);
+  FaceKey key{item.Width, item.Height, plain, fill, text, item.Name, std::llround(scale * 1e6)};
+  auto found = cache_->faces.find(key);
+  if (found == cache_->faces.end()) {
+    if (cache_->faces.size() >= kMaxCachedFaces) cache_->faces.clear();
+    found = cache_->faces
+                .emplace(std::move(key), renderScaledFace(font, item.Width, item.Height, plain,
+                                                          fill, text, name, scale))
+                .first;
+  }
+  return found->second;
+}
+
+void ChartPainter::paintScaled(QImage& image, const QRect& area, const Chart& chart,
+                               const ChartEditor* editor, double scale) {
+  if (unscaled(scale) || scale <= 0) {
+    paint(image, area, chart, editor);
+    return;
+  }
+  const QRect clip = area.intersected(image.rect());
+  if (clip.isEmpty()) return;
+  Colors colors{paletteSystemColor(kSysWindowColor), paletteSystemColor(kSysHighlightColor),
+                paletteSystemColor(kSysHighlightTextColor)};
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setClipRect(clip);
+  const QFont font = QApplication::font();
+  p.setFont(font);
+  p.fillRect(clip, toQColor(colors.window));
+
+  // The part of the chart the area shows, with room for arrow heads and marks.
+  const QRectF reach =
+      QRectF(clip.x() / scale, clip.y() / scale, clip.width() / scale, clip.height() / scale)
+          .adjusted(-kArrowReach, -kArrowReach, kArrowReach, kArrowReach);
+  auto boxMisses = [&reach](double x0, double y0, double x1, double y1) {
+    return std::max(x0, x1) < reach.left() || std::min(x0, x1) > reach.right() ||
+           std::max(y0, y1) < reach.top() || std::min(y0, y1) > reach.bottom();
+  };
+
+  // Lines, arrow heads and bend point marks, drawn as shapes in chart coordinates. A chart pixel
+  // is the square from (x, y) to (x + 1, y + 1); shapes run through its middle, as they do when
+  // drawn pixel for pixel.
+  p.save();
+  p.scale(scale, scale);
+  p.translate(0.5, 0.5);
+  auto& path = cache_->path;
+  for (const auto& link : chart.links) {
+    linkPathInto(chart, link, path);
+    if (path.empty()) continue;
+    const std::uint32_t pen = link.Selected ? colors.highlight : kGrey;
+    const std::uint32_t fill =
+        link.Selected ? colors.highlight
+                      : colors.resolve(chart.items[static_cast<std::size_t>(link.Origin)].Color);
+    const QPen segmentPen(toQColor(pen), 1, link.Main != 0 ? Qt::DotLine : Qt::SolidLine);
+    for (std::size_t j = 0; j + 1 < path.size(); ++j) {
+      const ChartPoint a = path[j];
+      const ChartPoint b = path[j + 1];
+      if (!boxMisses(a.x, a.y, b.x, b.y)) {
+        p.setPen(segmentPen);
+        p.drawLine(toQPoint(a), toQPoint(b));
+        drawArrow(p, arrowHead(a, b), pen, fill);
+      }
+      if (link.Selected && j < link.Point.size()) {
+        const ChartPoint q = link.Point[j];
+        if (!boxMisses(q.x, q.y, q.x, q.y)) {
+          p.setPen(QPen(toQColor(pen), 1));
+          p.setBrush(Qt::white);
+          p.drawRect(q.x - kBendMarkHalf, q.y - kBendMarkHalf, kBendMarkSize, kBendMarkSize);
+        }
+      }
+    }
+  }
+  p.restore();
+
+  // Items, each face drawn at the image's resolution where its box lands.
+  auto drawItem = [&](const ChartItem& item) {
+    if (item.Width <= 0 || item.Height <= 0) return;
+    if (boxMisses(item.Left, item.Top, item.Left + item.Width, item.Top + item.Height)) return;
+    const bool plain = item.Type == kItemMot;
+    const std::uint32_t fill = item.Selected ? colors.highlight : colors.resolve(item.Color);
+    const std::uint32_t text =
+        item.Selected ? colors.highlightText
+                      : (colorLuminance(fill) <= kContrastLuminanceLimit ? kWhite : kBlack);
+    p.drawImage(QPoint(static_cast<int>(std::lround(item.Left * scale)),
+                       static_cast<int>(std::lround(item.Top * scale))),
+                scaledFace(font, item, plain, fill, text, scale));
+  };
+  for (const auto& item : chart.items) {
+    if (!item.Selected) drawItem(item);
+  }
+  for (const auto& item : chart.items) {
+    if (item.Selected) drawItem(item);
+  }
+
+  p.scale(scale, scale);
+  p.translate(0.5, 0.5);
+  if (chart.validItem(chart.Start)) {
+    const ChartItem& item = chart.items[static_cast<std::size_t>(chart.Start)];
+    const StartMark mark = startMark(item);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(toQColor(item.Selected ? colors.highlight : kRed));
+    const QPoint flag[3] = {toQPoint(mark.flag[0]), toQPoint(mark.flag[1]), toQPoint(mark.flag[2])};
+    p.drawPolygon(flag, 3);
+    p.drawLine(toQPoint(mark.poleTop), toQPoint(mark.poleBottom));
+  }
+  if (editor == nullptr || !editor->followsChart()) return;
+  if (editor->rubberBand()) {
+    const ChartPoint a = editor->mouseDownPoint();
+    const ChartPoint b = editor->currentPoint();
+    p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    p.setBrush(Qt::NoBrush);
+    const QPoint band[5] = {{a.x, a.y}, {b.x, a.y}, {b.x, b.y}, {a.x, b.y}, {a.x, a.y}};
+    p.drawPolyline(band, 5);
+  }
   if (editor->lineDrawing() && !editor->linePoints().empty()) {
     p.setPen(QPen(toQColor(kRed), 1, Qt::SolidLine));
     QPolygon line;
@@ -384,6 +567,10 @@ ChartCanvas::ChartCanvas(Chart& chart, UserInterface& ui, QWidget* parent)
   setAcceptDrops(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
   editor_.onToolModeChanged = [this](int mode) { emit toolModeChanged(mode); };
+  // Names are drawn in the application font (see ChartPainter::paint).
+  editor_.textWidth = [](const std::string& text) {
+    return QFontMetrics(QApplication::font()).horizontalAdvance(QString::fromStdString(text));
+  };
   chooseColor = [this](std::uint32_t initial) -> std::optional<std::uint32_t> {
     const QColor chosen =
         QColorDialog::getColor(toQColor(resolveColor(initial, paletteSystemColor)), this);
@@ -468,20 +655,42 @@ QRect ChartCanvas::visibleArea() const {
   return visibleRegion().boundingRect();
 }
 
+double ChartCanvas::wantedImageScale() const {
+  const double ratio = devicePixelRatioSource ? devicePixelRatioSource() : devicePixelRatioF();
+  return zoom_ * (ratio > 0 ? ratio : 1.0);
+}
+
+QRect ChartCanvas::toImage(const QRect& widgetRect) const {
+  const double ratio = imageScale_ / zoom_;
+  if (unscaled(ratio)) return widgetRect;
+  return QRectF(widgetRect.x() * ratio, widgetRect.y() * ratio, widgetRect.width() * ratio,
+                widgetRect.height() * ratio)
+      .toAlignedRect();
+}
+
 void ChartCanvas::redraw() {
-  const QSize size(clampSide(chart_.Width), clampSide(chart_.Height));
+  editor_.followChart();
+  const int width = clampSide(chart_.Width);
+  const int height = clampSide(chart_.Height);
+  const QSize size(scaledSide(width, zoom_), scaledSide(height, zoom_));
   if (this->size() != size) setFixedSize(size);
-  if (image_.size() != size) image_ = QImage(size, QImage::Format_RGB32);
+  imageScale_ = wantedImageScale();
+  const QSize imageSize(scaledSide(width, imageScale_), scaledSide(height, imageScale_));
+  if (image_.size() != imageSize) image_ = QImage(imageSize, QImage::Format_RGB32);
   valid_ = QRect();
   paintVisible();
 }
 
+void ChartCanvas::paintImage(const QRect& area) const {
+  painter_->paintScaled(image_, area, chart_, &editor_, imageScale_);
+}
+
 void ChartCanvas::paintVisible() {
-  const QRect area = visibleArea();
+  const QRect area = toImage(visibleArea());
   valid_ = QRect();
   if (!area.isEmpty()) {
-    painter_->paint(image_, area, chart_, &editor_);
-    valid_ = area;
+    paintImage(area);
+    valid_ = area.intersected(image_.rect());
   }
   update();
 }
@@ -491,7 +700,7 @@ void ChartCanvas::ensurePainted(const QRect& area) const {
   if (wanted.isEmpty() || valid_.contains(wanted)) return;
   // Repainting the part that is already valid is harmless; one rectangle keeps it simple.
   const QRect repaint = valid_.isEmpty() ? wanted : valid_.united(wanted);
-  painter_->paint(image_, repaint, chart_, &editor_);
+  paintImage(repaint);
   valid_ = repaint;
 }
 
@@ -501,9 +710,84 @@ const QImage& ChartCanvas::image() const {
 }
 
 void ChartCanvas::paintEvent(QPaintEvent* event) {
-  ensurePainted(event->rect());
+  if (std::abs(wantedImageScale() - imageScale_) > kScaleEpsilon) {
+    // Moved to a screen with another pixel ratio: the image is made again at the new resolution.
+    imageScale_ = wantedImageScale();
+    image_ = QImage(scaledSide(clampSide(chart_.Width), imageScale_),
+                    scaledSide(clampSide(chart_.Height), imageScale_), QImage::Format_RGB32);
+    valid_ = QRect();
+  }
+  const QRect source = toImage(event->rect());
+  ensurePainted(source);
   QPainter p(this);
-  p.drawImage(event->rect(), image_, event->rect());
+  const double ratio = imageScale_ / zoom_;
+  if (unscaled(ratio)) {
+    p.drawImage(event->rect(), image_, event->rect());
+  } else {
+    p.drawImage(QRectF(source.x() / ratio, source.y() / ratio, source.width() / ratio,
+                       source.height() / ratio),
+                image_, QRectF(source));
+  }
+}
+
+void ChartCanvas::setZoom(double zoom, std::optional<QPointF> anchor) {
+  zoom = std::clamp(zoom, kMinZoom, kMaxZoom);
+  if (std::abs(zoom - zoom_) < kScaleEpsilon) return;
+  // The scroll area the canvas sits in, if any: its viewport is the canvas's parent.
+  QScrollArea* area = nullptr;
+  if (QWidget* viewport = parentWidget())
+    area = qobject_cast<QScrollArea*>(viewport->parentWidget());
+  if (area && !anchor) anchor = QPointF(visibleArea().center());
+  QPointF chartPoint;
+  QPointF inViewport;
+  if (area && anchor) {
+    chartPoint = *anchor / zoom_;
+    inViewport = *anchor + QPointF(pos());
+  }
+  zoom_ = zoom;
+  redraw();
+  if (area && anchor) {
+    area->horizontalScrollBar()->setValue(
+        static_cast<int>(std::lround(chartPoint.x() * zoom_ - inViewport.x())));
+    area->verticalScrollBar()->setValue(
+        static_cast<int>(std::lround(chartPoint.y() * zoom_ - inViewport.y())));
+    paintVisible();
+  }
+  emit zoomChanged(zoom_);
+}
+
+void ChartCanvas::zoomIn(std::optional<QPointF> anchor) {
+  for (int percent : kZoomStepsPercent) {
+    if (percent / 100.0 > zoom_ + kScaleEpsilon) {
+      setZoom(percent / 100.0, anchor);
+      return;
+    }
+  }
+}
+
+void ChartCanvas::zoomOut(std::optional<QPointF> anchor) {
+  for (auto it = std::rbegin(kZoomStepsPercent); it != std::rend(kZoomStepsPercent); ++it) {
+    if (*it / 100.0 < zoom_ - kScaleEpsilon) {
+      setZoom(*it / 100.0, anchor);
+      return;
+    }
+  }
+}
+
+double ChartCanvas::fitZoom(QSize room) const {
+  const double w = clampSide(chart_.Width);
+  const double h = clampSide(chart_.Height);
+  if (room.width() <= 0 || room.height() <= 0) return zoom_;
+  return std::clamp(std::min(room.width() / w, room.height() / h), kMinZoom, kMaxZoom);
+}
+
+ChartPoint ChartCanvas::toChart(QPointF position) const {
+  if (unscaled(zoom_)) {
+    const QPoint p = position.toPoint();
+    return {p.x(), p.y()};
+  }
+  return {static_cast<std::int32_t>(std::floor(position.x() / zoom_)),
+          static_cast<std::int32_t>(std::floor(position.y() / zoom_))};
 }
 
 void ChartCanvas::changeEvent(QEvent* event) {
@@ -549,15 +833,12 @@ unsigned buttonFlag(Qt::MouseButton button) {
   }
 }
 
-ChartPoint eventPoint(const QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
-  return {p.x(), p.y()};
-}
-
 }  // namespace
 
 void ChartCanvas::mousePressEvent(QMouseEvent* event) {
-  const bool menu = editor_.mouseDown(buttonFlag(event->button()), eventPoint(event),
+  // Whatever changed the chart before this press (an item editor) is a step of its own.
+  emit editBoundary();
+  const bool menu = editor_.mouseDown(buttonFlag(event->button()), toChart(event->position()),
                                       mouseFlags(event->buttons(), event->modifiers()));
   redraw();
   if (menu) {
@@ -568,7 +849,7 @@ void ChartCanvas::mousePressEvent(QMouseEvent* event) {
 
 void ChartCanvas::mouseMoveEvent(QMouseEvent* event) {
   const bool ignored = editor_.toolMode() == kToolIgnoreNext;
-  editor_.mouseMove(eventPoint(event), mouseFlags(event->buttons(), event->modifiers()));
+  editor_.mouseMove(toChart(event->position()), mouseFlags(event->buttons(), event->modifiers()));
   if (!ignored) {
     const ChartPoint p = editor_.lastMousePosition();
     emit mousePositionChanged(p.x, p.y);
@@ -577,9 +858,29 @@ void ChartCanvas::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void ChartCanvas::mouseReleaseEvent(QMouseEvent* event) {
-  editor_.mouseUp(buttonFlag(event->button()), eventPoint(event),
+  editor_.mouseUp(buttonFlag(event->button()), toChart(event->position()),
                   mouseFlags(event->buttons(), event->modifiers()));
   redraw();
+  emit editBoundary();  // a drag is one step
+}
+
+void ChartCanvas::wheelEvent(QWheelEvent* event) {
+  if (!(event->modifiers() & Qt::ControlModifier)) {
+    event->ignore();  // the scroll area scrolls
+    return;
+  }
+  // Fine-grained wheels (touchpads) add up to whole notches.
+  wheelAngle_ += event->angleDelta().y();
+  const int steps = wheelAngle_ / kWheelNotch;
+  wheelAngle_ -= steps * kWheelNotch;
+  for (int k = 0; k < std::abs(steps); ++k) {
+    if (steps > 0) {
+      zoomIn(event->position());
+    } else {
+      zoomOut(event->position());
+    }
+  }
+  event->accept();
 }
 
 void ChartCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -598,6 +899,7 @@ void ChartCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
       break;
     case DoubleClickAction::kLineReversed:
       redraw();
+      emit editBoundary();
       break;
     case DoubleClickAction::kNothing:
       break;
@@ -636,10 +938,10 @@ void ChartCanvas::dropEvent(QDropEvent* event) {
     event->ignore();
     return;
   }
-  const QPoint p = event->position().toPoint();
-  editor_.dropMotion(slot, caption.toStdString(), {p.x(), p.y()});
+  editor_.dropMotion(slot, caption.toStdString(), toChart(event->position()));
   event->acceptProposedAction();
   redraw();
+  emit editBoundary();
 }
 
 void ChartCanvas::N21Click() {
@@ -654,6 +956,7 @@ void ChartCanvas::CopyMenuClick() {
 void ChartCanvas::PasteMenuClick() {
   editor_.paste();
   redraw();
+  emit editBoundary();
 }
 
 void ChartCanvas::MirMenuClick() {
@@ -663,19 +966,25 @@ void ChartCanvas::MirMenuClick() {
 void ChartCanvas::ColorClick(std::uint32_t color) {
   editor_.setSelectedColor(color);
   redraw();
+  emit editBoundary();
 }
 
 void ChartCanvas::OtherColorClick() {
   // One chooser per selected item, in index order; a cancelled one leaves that item as it was.
+  // The chooser runs the event loop: a chart handed over by another start may replace this one
+  // meanwhile, and the indices taken before then name nothing (or other items).
+  const std::uint64_t generation = chart_.generation.value();
   for (int index : editor_.selectedItems()) {
-    if (!chooseColor) break;
+    if (!chooseColor || chart_.generation.value() != generation || index >= chart_.itemCount())
+      break;
     const auto chosen = chooseColor(chart_.items[static_cast<std::size_t>(index)].Color);
-    if (chosen && index < chart_.itemCount()) {
+    if (chosen && chart_.generation.value() == generation && index < chart_.itemCount()) {
       chart_.items[static_cast<std::size_t>(index)].Color = *chosen;
     }
   }
   chart_.deselectAll();
   redraw();
+  emit editBoundary();
 }
 
 void ChartCanvas::PropertyMenuClick() {
@@ -686,16 +995,19 @@ void ChartCanvas::PropertyMenuClick() {
 void ChartCanvas::PointAddBtnClick() {
   editor_.addBendPoint();
   redraw();
+  emit editBoundary();
 }
 
 void ChartCanvas::PointDelBtnClick() {
   editor_.deleteBendPoint();
   redraw();
+  emit editBoundary();
 }
 
 void ChartCanvas::ItemDelClick() {
   editor_.deleteFromMenu();
   redraw();
+  emit editBoundary();
 }
 
 void ChartCanvas::N22Click() {

@@ -38,14 +38,27 @@ class ChartPainter {
   bool caching() const { return caching_; }
   // Repaints `area` of the image (clipped to it), which holds the canvas from (0, 0).
   void paint(QImage& image, const QRect& area, const Chart& chart, const ChartEditor* editor);
+  // The same at a scale other than 1 (a zoom, a screen of more than one pixel per point): the
+  // image holds the canvas scaled, `area` is in the image's pixels, and everything is drawn at the
+  // image's resolution. At scale 1 this is paint().
+  void paintScaled(QImage& image, const QRect& area, const Chart& chart, const ChartEditor* editor,
+                   double scale);
   // Forgets every cached face (the palette or font changed).
   void clearCache();
 
  private:
   struct Cache;
+  QImage scaledFace(const QFont& font, const ChartItem& item, bool plain, std::uint32_t fill,
+                    std::uint32_t text, double scale);
   bool caching_ = true;
   std::unique_ptr<Cache> cache_;
 };
+
+// The zoom range and the steps Ctrl+wheel and Ctrl+plus/minus go through.
+inline constexpr double kMinZoom = 0.25;
+inline constexpr double kMaxZoom = 4.0;
+inline constexpr int kZoomStepsPercent[] = {25,  33,  50,  67,  75,  90,  100, 110,
+                                            125, 150, 175, 200, 250, 300, 400};
 
 class ChartCanvas : public QWidget {  // the canvas `Image1` inside the scroll box `ScrollBox1`
   Q_OBJECT
@@ -60,6 +73,23 @@ class ChartCanvas : public QWidget {  // the canvas `Image1` inside the scroll b
   const QImage& image() const;
   // Also sets chart.Width/Height.
   void setCanvasSize(int width, int height);
+
+  // Zoom: 1 is the chart pixel for pixel. Mouse positions are taken back to chart coordinates, so
+  // every rule works the same at any zoom. anchor, in the canvas's own coordinates, is the point
+  // that stays under the mouse when the canvas sits in a scroll area.
+  double zoom() const { return zoom_; }
+  void setZoom(double zoom, std::optional<QPointF> anchor = std::nullopt);
+  // The next step up or down (kZoomStepsPercent), and 100 %.
+  void zoomIn(std::optional<QPointF> anchor = std::nullopt);
+  void zoomOut(std::optional<QPointF> anchor = std::nullopt);
+  // The zoom at which the whole canvas fits the given room (within the zoom range).
+  double fitZoom(QSize room) const;
+  // The chart point under a position in the canvas's own coordinates.
+  ChartPoint toChart(QPointF position) const;
+  // Pixels of the image per chart pixel: the zoom times the screen's pixels per point.
+  double imageScale() const { return imageScale_; }
+  // The screen's pixels per point; tests may set it, otherwise the widget's.
+  std::function<double()> devicePixelRatioSource;
 
   // The context menu and its entries, named as the rest of the program knows them.
   QMenu* PopupMenu1;
@@ -99,11 +129,15 @@ class ChartCanvas : public QWidget {  // the canvas `Image1` inside the scroll b
 
  signals:
   void mousePositionChanged(int x, int y);  // grid-snapped
-  void toolModeChanged(int mode);           // the editor changed the tool itself
-  void itemEditorRequested(int item);       // double click on a POS/SET/CMP item
-  void chartDataRequested();                // double click on empty canvas
-  void itemPropertiesRequested(int item);   // "プロパティ"
-  void conversionRequested();               // "変換"
+  // Before a mouse press acts and after every action that may have changed the chart: the
+  // moments at which a change is recorded for undo.
+  void editBoundary();
+  void zoomChanged(double zoom);
+  void toolModeChanged(int mode);          // the editor changed the tool itself
+  void itemEditorRequested(int item);      // double click on a POS/SET/CMP item
+  void chartDataRequested();               // double click on empty canvas
+  void itemPropertiesRequested(int item);  // "プロパティ"
+  void conversionRequested();              // "変換"
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -112,6 +146,7 @@ class ChartCanvas : public QWidget {  // the canvas `Image1` inside the scroll b
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -122,6 +157,10 @@ class ChartCanvas : public QWidget {  // the canvas `Image1` inside the scroll b
   void paintVisible();
   void ensurePainted(const QRect& area) const;
   QRect visibleArea() const;
+  // A rectangle of the widget in image pixels, and the image scale the widget needs now.
+  QRect toImage(const QRect& widgetRect) const;
+  double wantedImageScale() const;
+  void paintImage(const QRect& area) const;
   bool acceptsDrag(const QMimeData* mime) const;
 
   Chart& chart_;
@@ -130,6 +169,9 @@ class ChartCanvas : public QWidget {  // the canvas `Image1` inside the scroll b
   std::unique_ptr<ChartPainter> painter_;
   mutable QImage image_;
   mutable QRect valid_;  // the part of image_ that shows the current chart
+  double zoom_ = 1.0;
+  double imageScale_ = 1.0;
+  int wheelAngle_ = 0;  // wheel turn not yet a whole notch
 };
 
 }  // namespace pvrj

@@ -107,11 +107,13 @@ void ItemActions::Image1ItemEditor(int item) {
 
 void ItemActions::PropertyMenuClick(int item) {
   if (editItemProperties(*itemProperty_, window_.chart(), item)) window_.canvas->redraw();
+  window_.recordChange();
 }
 
 void ItemActions::MirMenuClick() {
   portDlg_->PrepareConversion();
   if (execModal(*portDlg_) == QDialog::Accepted) window_.canvas->redraw();
+  window_.recordChange();
 }
 
 void connectPositionEditor(TPivora3& window, TPrmDlg& editor) {

@@ -2,6 +2,7 @@
 // file, keys and quitting.
 #include "app/Main_u.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -13,24 +14,33 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QGlyphRun>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
+#include <QRawFont>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QToolBar>
+#include <QTextLayout>
+#include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/ChartCanvas.h"
+#include "app/DesktopRecentList.h"
+#include "app/FlowLayout.h"
+#include "app/FlowToolBar.h"
 #include "app/WindowFit.h"
+#include "chart/Autosave.h"
 #include "chart/ChartEditor.h"
 #include "chart/ChartFile.h"
 #include "common/SettingsFolder.h"
@@ -40,11 +50,41 @@ namespace pvrj {
 namespace {
 
 const QString kChartFilter = QStringLiteral("VLBファイル (*.VLB)");
-const QString kAllFilter = QStringLiteral("全てのファイルを表示する (*.*)");
+// "*" rather than "*.*": names without a dot are files too.
+const QString kAllFilter = QStringLiteral("全てのファイルを表示する (*)");
 const char* const kQuitQuestion = "終了して構いませんでしょうか？";
 constexpr int kPanelWidths[3] = {100, 100, 50};
 constexpr int kListColumns = 5;
 constexpr int kStatusLineMinWidth = 360;
+constexpr int kToolBarGap = 4;  // pixels between tool bars and around their area
+// The zooms the status bar's zoom menu offers besides "全体表示".
+constexpr int kZoomMenuPercent[] = {25, 50, 75, 100, 150, 200, 300, 400};
+// The title's name for a chart that belongs to no file but has been changed.
+const char* const kUntitledFile = "無題";
+
+// The status line's bold font, one family for the whole line. Left to the toolkit, the time stamp
+// took its digits from the Latin font after a Latin message and from the Japanese font after a
+// Japanese one ("シリアルポートを閉じました"), so the line turned thin and back with the messages.
+// A Japanese family with a bold face is taken where one is installed; otherwise the family the
+// toolkit falls back to for Japanese, which also holds the Latin letters and digits.
+QFont statusLineFont(QFont font) {
+  font.setBold(true);
+  const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+  for (const QString& family : japanese) {
+    if (QFontDatabase::styles(family).contains(QStringLiteral("Bold"))) {
+      font.setFamilies({family});
+      return font;
+    }
+  }
+  QTextLayout sample(QStringLiteral("ステータス"), font);
+  sample.beginLayout();
+  sample.createLine();
+  sample.endLayout();
+  const QList<QGlyphRun> runs = sample.glyphRuns();
+  if (!runs.isEmpty() && japanese.contains(runs.first().rawFont().familyName()))
+    font.setFamilies({runs.first().rawFont().familyName()});
+  return font;
+}
 
 Qt::KeyboardModifiers significant(Qt::KeyboardModifiers m) {
   return m & ~Qt::KeypadModifier;  // the keypad's Delete is still Delete
@@ -54,9 +94,12 @@ Qt::KeyboardModifiers significant(Qt::KeyboardModifiers m) {
 
 TPivora3::TPivora3(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("Pivora3"));
+  autosave_ = std::make_unique<AutosaveWriter>(autosaveFolder());
+  recent_ = RecentCharts::load(RecentCharts::defaultPath());
   buildToolBars();
   buildPages();
   buildStatusBar();
+  buildZoomControl();
   ui_.attach(this, statusLine, panels_[1]);
   buildBoardLink();
   qApp->installEventFilter(this);
@@ -89,11 +132,22 @@ TPivora3::TPivora3(const QStringList& arguments, QWidget* parent) : QMainWindow(
   chart_.clear();
   messages_.clear();
   updateEditCaption();
+  // Undo starts here: the empty chart, untitled and unmodified.
+  history_.reset();
+  autosaveTimer = new QTimer(this);
+  autosaveTimer->setObjectName(QStringLiteral("AutosaveTimer"));
+  autosaveTimer->setSingleShot(true);
+  autosaveTimer->setInterval(std::chrono::milliseconds(kAutosaveInterval));
+  connect(autosaveTimer, &QTimer::timeout, this, &TPivora3::autosaveNow);
+  connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+          &TPivora3::idleCheckpoint);
   // A chart named on the command line.
   if (!arguments.isEmpty() && !arguments.first().isEmpty()) {
     chart_.clear();
     openChart(arguments.first().toStdString());
   }
+  rebuildRecentMenu();
+  updateChartState();
   canvas->redraw();
 }
 
@@ -102,26 +156,27 @@ TPivora3::~TPivora3() {
   if (!shutDown_) shutdown();
 }
 
-QAction* TPivora3::addButton(QToolBar* bar, const char* name, const QString& glyph,
+QAction* TPivora3::addButton(FlowToolBar* bar, const char* name, const QString& glyph,
                              const QString& hint) {
-  QAction* action = bar->addAction(glyph);
+  QAction* action = bar->addButton(glyph);
   action->setObjectName(QString::fromLatin1(name));
   action->setToolTip(hint);
-  if (QWidget* button = bar->widgetForAction(action)) button->setObjectName(action->objectName());
+  if (QWidget* button = bar->widgetForAction(action)) {
+    button->setObjectName(action->objectName());
+    button->setToolTip(hint);
+  }
   return action;
 }
 
 void TPivora3::buildToolBars() {
-  auto makeBar = [this](const char* name, const QString& title) {
-    QToolBar* bar = addToolBar(title);
+  toolBarArea = new QWidget(this);
+  toolBarArea->setObjectName(QStringLiteral("ToolBarArea"));
+  auto* flow = new FlowLayout(toolBarArea, kToolBarGap);
+  flow->setContentsMargins(kToolBarGap, kToolBarGap / 2, kToolBarGap, kToolBarGap / 2);
+  auto makeBar = [this, flow](const char* name, const QString& title) {
+    auto* bar = new FlowToolBar(title, toolBarArea);
     bar->setObjectName(QString::fromLatin1(name));
-    bar->setMovable(true);
-    bar->setFloatable(true);
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    // Tight buttons, so that each row of bars fits the window's width.
-    bar->setStyleSheet(
-        QStringLiteral("QToolBar { spacing: 0px; } QToolButton { padding: 3px 2px; margin: 0px; "
-                       "min-width: 0px; }"));
+    flow->addWidget(bar);
     return bar;
   };
 
@@ -133,6 +188,13 @@ void TPivora3::buildToolBars() {
                       QStringLiteral("インフォメーションボタン"));
   ExitBtn = addButton(fileBar, "ExitBtn", QStringLiteral("終了"), QStringLiteral("終了ボタン"));
   connect(OpenBtn, &QAction::triggered, this, &TPivora3::OpenBtnClick);
+  // The recent charts drop down from the load button.
+  recentMenu = new QMenu(this);
+  recentMenu->setObjectName(QStringLiteral("RecentMenu"));
+  if (auto* openButton = qobject_cast<QToolButton*>(fileBar->widgetForAction(OpenBtn))) {
+    openButton->setMenu(recentMenu);
+    openButton->setPopupMode(QToolButton::MenuButtonPopup);
+  }
   connect(SaveBtn, &QAction::triggered, this, &TPivora3::SaveBtnClick);
   connect(ExitBtn, &QAction::triggered, this, &TPivora3::ExitBtnClick);
 
@@ -152,7 +214,7 @@ void TPivora3::buildToolBars() {
   GridSw = new QCheckBox(QStringLiteral("GRID"), partsBar);
   GridSw->setObjectName(QStringLiteral("GridSw"));
   GridSw->setToolTip(QStringLiteral("グリッドスイッチ"));
-  partsBar->addWidget(GridSw);
+  partsBar->addControl(GridSw);
   connect(GridSw, &QCheckBox::clicked, this, &TPivora3::GridSwClick);
   SetStartBtn =
       tool("SetStartBtn", QStringLiteral("始点"), QStringLiteral("始点配置ボタン"), kToolStart);
@@ -168,10 +230,13 @@ void TPivora3::buildToolBars() {
       tool("Link2Btn", QStringLiteral("分岐線"), QStringLiteral("分岐配線ボタン"), kToolBranch);
   CompileBtn = addButton(partsBar, "CompileBtn", QStringLiteral("コンパイル"),
                          QStringLiteral("コンパイルボタン"));
+  UndoBtn = addButton(partsBar, "UndoBtn", QStringLiteral("戻す"),
+                      QStringLiteral("元に戻すボタン (Ctrl+Z)"));
+  RedoBtn = addButton(partsBar, "RedoBtn", QStringLiteral("やり直し"),
+                      QStringLiteral("やり直しボタン (Ctrl+Shift+Z, Ctrl+Y)"));
+  connect(UndoBtn, &QAction::triggered, this, &TPivora3::UndoBtnClick);
+  connect(RedoBtn, &QAction::triggered, this, &TPivora3::RedoBtnClick);
 
-  // Three rows fit the 650-pixel window: files and parts, board commands and tools, port and
-  // status.
-  addToolBarBreak();
   commandBar = makeBar("CommandMenu", QStringLiteral("Commad"));
   HomePosBtn = addButton(commandBar, "HomePosBtn", QStringLiteral("ホーム"),
                          QStringLiteral("ホームポジションボタン"));
@@ -199,19 +264,18 @@ void TPivora3::buildToolBars() {
   TableBtn =
       addButton(toolsBar, "TableBtn", QStringLiteral("テーブル"), QStringLiteral("テーブルボタン"));
 
-  addToolBarBreak();
   commBar = makeBar("CommMenu", QStringLiteral("COMM"));
   Sync = new QCheckBox(QStringLiteral("SYNC"), commBar);
   Sync->setObjectName(QStringLiteral("Sync"));
   Sync->setToolTip(QStringLiteral("シンクロスイッチ"));
-  commBar->addWidget(Sync);
+  commBar->addControl(Sync);
   CommPort = new QComboBox(commBar);
   CommPort->setObjectName(QStringLiteral("CommPort"));
   CommPort->setToolTip(QStringLiteral("シリアルポートメニュー"));
   CommPort->addItem(QStringLiteral("OFF"));
   for (int n = 1; n <= kMaxComPort; ++n) CommPort->addItem(QStringLiteral("COM%1").arg(n));
   CommPort->setCurrentIndex(0);
-  commBar->addWidget(CommPort);
+  commBar->addControl(CommPort);
   // Choosing from the list, even the port already chosen, reopens it.
   connect(CommPort, &QComboBox::activated, this, &TPivora3::CommPortCloseUp);
 
@@ -225,7 +289,10 @@ void TPivora3::buildToolBars() {
   statusLine->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   statusLine->setStyleSheet(
       QStringLiteral("QLineEdit { color: lime; background-color: navy; font-weight: bold; }"));
-  statusLineBar->addWidget(statusLine);
+  statusLine->setFont(statusLineFont(statusLine->font()));
+  statusLineBar->addControl(statusLine);
+  // The status line takes what its row leaves over.
+  statusLineBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
 void TPivora3::buildPages() {
@@ -245,6 +312,7 @@ void TPivora3::buildPages() {
   sheet1Layout->setContentsMargins(0, 0, 0, 0);
   sheet1Layout->addWidget(canvasScroll);
   connect(canvas, &ChartCanvas::mousePositionChanged, this, &TPivora3::Image1MouseMoved);
+  connect(canvas, &ChartCanvas::editBoundary, this, &TPivora3::recordChange);
   connect(canvas, &ChartCanvas::toolModeChanged, this, &TPivora3::Image1ToolModeChanged);
 
   listPage = new QWidget;
@@ -273,19 +341,41 @@ void TPivora3::buildPages() {
   pages->addTab(listPage, QStringLiteral("LIST"));
   const int hidden = pages->addTab(listingPage, QStringLiteral("LISTING"));
   pages->setTabVisible(hidden, false);
-  setCentralWidget(pages);
+
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("MainArea"));
+  auto* centralLayout = new QVBoxLayout(central);
+  centralLayout->setContentsMargins(0, 0, 0, 0);
+  centralLayout->setSpacing(0);
+  centralLayout->addWidget(toolBarArea);
+  centralLayout->addWidget(pages, 1);
+  setCentralWidget(central);
 }
 
 void TPivora3::buildStatusBar() {
   statusPanels = new QStatusBar(this);
   statusPanels->setObjectName(QStringLiteral("StaBar"));
   statusPanels->setSizeGripEnabled(true);
+  // The widest text each panel shows: the mouse position on the largest canvas, the board state.
+  const QStringList widest[3] = {
+      {QStringLiteral("X = 8888  Y = 8888")},
+      {QString::fromUtf8(kStateSleeping), QString::fromUtf8(kStateRunning)},
+      {}};
   for (int i = 0; i < 3; ++i) {
-    panels_[i] = new QLabel(statusPanels);
-    panels_[i]->setObjectName(QStringLiteral("StaBarPanel%1").arg(i));
-    panels_[i]->setFixedWidth(kPanelWidths[i]);
-    panels_[i]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    statusPanels->addWidget(panels_[i]);
+    QLabel* panel = new QLabel(statusPanels);
+    panels_[i] = panel;
+    panel->setObjectName(QStringLiteral("StaBarPanel%1").arg(i));
+    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    // At least the nominal width, and room for the text besides the frame and the label's indent
+    // ("Y = 100" lost its last digit at 100 pixels).
+    const QFontMetrics metrics(panel->font());
+    int needed = 0;
+    for (const QString& text : widest[i])
+      needed = std::max(needed, metrics.horizontalAdvance(text));
+    if (needed > 0)
+      needed += 2 * panel->frameWidth() + 2 * metrics.horizontalAdvance(QLatin1Char('x'));
+    panel->setFixedWidth(std::max(kPanelWidths[i], needed));
+    statusPanels->addWidget(panel);
   }
   setStatusBar(statusPanels);
 }
@@ -324,6 +414,10 @@ void TPivora3::updateEditCaption() {
 }
 
 void TPivora3::openChart(const std::string& path) {
+  // What changed before is a step of its own.
+  recordChange();
+  const bool wasEmpty = chart_.items.empty() && chart_.links.empty();
+  const std::uint64_t generation = chart_.generation.value();
   // The reader sizes the canvas from the client area the window has now, whatever the user made
   // of it (resized, maximised).
   ClientArea client{width(), height()};
@@ -333,7 +427,21 @@ void TPivora3::openChart(const std::string& path) {
   if (client.width != before.width || client.height != before.height)
     growWindow(QSize(client.width, client.height));
   if (outcome.opened) canvas->setCanvasSize(chart_.Width, chart_.Height);
+  // A chart file read into an empty chart, or replacing it, is what that file holds: the chart
+  // now belongs to it. Added to a chart, it only changes that chart.
+  const int kind = outcome.opened ? probeFile(path) : kProbeUnusable;
+  const bool chartFile = kind == kProbeMotionChart || kind == kProbeScenarioChart;
+  const std::string absolute =
+      QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
+  if (chartFile) {
+    const bool replaced = wasEmpty || chart_.generation.value() != generation;
+    if (history_.commitOpened(absolute, replaced)) startAutosaveTimer();
+    rememberFile(absolute);
+  } else if (history_.commit()) {
+    startAutosaveTimer();
+  }
   updateEditCaption();
+  updateChartState();
   canvas->redraw();
 }
 
@@ -374,6 +482,36 @@ void TPivora3::hideOnActivation(QWidget* window) {
   hiddenOnActivation_.emplace_back(window);
 }
 
+QSize TPivora3::canvasSize() const {
+  return QSize(chart_.Width, chart_.Height);
+}
+
+void TPivora3::setCanvasSize(int width, int height) {
+  canvas->setCanvasSize(width, height);
+}
+
+int TPivora3::gridStepX() const {
+  return canvas->editor().gridStepX();
+}
+
+int TPivora3::gridStepY() const {
+  return canvas->editor().gridStepY();
+}
+
+void TPivora3::setGridSteps(int stepX, int stepY) {
+  ChartEditor& editor = canvas->editor();
+  editor.setGrid(editor.gridOn(), stepX, stepY);
+}
+
+bool TPivora3::toolBarShown(const QString& name) const {
+  const QWidget* bar = findChild<QWidget*>(name);
+  return bar && !bar->isHidden();
+}
+
+void TPivora3::showToolBar(const QString& name, bool shown) {
+  if (QWidget* bar = findChild<QWidget*>(name)) bar->setVisible(shown);
+}
+
 QString TPivora3::askChartPath(bool save, QString* selectedFilter) {
   QFileDialog dialog(this);
   dialog.setObjectName(save ? QStringLiteral("SaveDialog") : QStringLiteral("OpenDialog"));
@@ -411,7 +549,13 @@ void TPivora3::SaveBtnClick() {
           ? QStringLiteral("%1 は既に存在します。\n上書きしますか？").arg(shown)
           : QStringLiteral("%1 は存在しません。\n作成しますか？").arg(shown);
   if (ShowMessageBox(kMsgQuestion, kBtnYesNo, question.toStdString(), this) != kIdYes) return;
-  saveChart(chart_, path, false, ui_);
+  std::string written;
+  if (!saveChart(chart_, path, false, ui_, &written)) return;
+  const std::string absolute =
+      QFileInfo(QString::fromStdString(written)).absoluteFilePath().toStdString();
+  history_.markSaved(absolute);
+  rememberFile(absolute);
+  updateChartState();
 }
 
 void TPivora3::ExitBtnClick() {
@@ -422,6 +566,197 @@ void TPivora3::ToolBtnClick(int tag) {
   if (QAction* button = toolButton(tag)) button->setChecked(true);
   canvas->editor().setToolMode(tag);
   canvas->redraw();
+}
+
+void TPivora3::UndoBtnClick() {
+  if (history_.undo()) showHistoryMove();
+  updateChartState();
+}
+
+void TPivora3::RedoBtnClick() {
+  if (history_.redo()) showHistoryMove();
+  updateChartState();
+}
+
+void TPivora3::showHistoryMove() {
+  updateEditCaption();
+  canvas->redraw();
+  startAutosaveTimer();
+}
+
+void TPivora3::recordChange() {
+  if (history_.commit()) startAutosaveTimer();
+  updateChartState();
+}
+
+void TPivora3::updateChartState() {
+  const bool modified = history_.modified();
+  const QString file = QString::fromStdString(history_.filePath());
+  QString name = file.isEmpty() ? QString() : QFileInfo(file).fileName();
+  if (name.isEmpty() && modified) name = QString::fromUtf8(kUntitledFile);
+  const QString program = QString::fromUtf8(kAppTitle);
+  ui_.setTitle(name.isEmpty() ? program
+                              : name + (modified ? QStringLiteral("*") : QString()) +
+                                    QStringLiteral(" - ") + program);
+  UndoBtn->setEnabled(history_.canUndo());
+  RedoBtn->setEnabled(history_.canRedo());
+}
+
+void TPivora3::startAutosaveTimer() {
+  if (!autosaveTimer->isActive()) autosaveTimer->start();
+}
+
+void TPivora3::autosaveNow() {
+  if (!autosave_ || shutDown_) return;
+  // A write that failed since the last autosave is told once.
+  const std::uint64_t finished = autosave_->finished();
+  if (finished != toldAutosaveFailure_ && !autosave_->lastResult().ok()) {
+    toldAutosaveFailure_ = finished;
+    showStatus("自動保存できません: " + autosave_->lastResult().message());
+  }
+  if (!history_.modified()) return;  // nothing that a file does not hold already
+  const bool pending = history_.pending();
+  if (!pending && history_.stateId() == autosavedState_) return;
+  autosave_->save(chart_);
+  autosavedState_ = pending ? 0 : history_.stateId();
+}
+
+bool TPivora3::offerRecovery() {
+  const std::optional<LeftAutosave> left = findLeftAutosave(autosave_->folder());
+  if (!left) return false;
+  if (ShowMessageBox(kMsgQuestion, kBtnYesNo, recoveryQuestion(left->savedAt), this) == kIdYes) {
+    recordChange();
+    Chart recovered;
+    ClientArea client{width(), height()};
+    const ClientArea before = client;
+    if (readChartFile(recovered, client, left->path, ui_).opened) {
+      // The chart is replaced as a whole and belongs to no file: it must be saved to be kept.
+      chart_.clear();
+      applyHeader(chart_, headerOf(recovered));
+      chart_.items = std::move(recovered.items);
+      chart_.links = std::move(recovered.links);
+      if (client.width != before.width || client.height != before.height)
+        growWindow(QSize(client.width, client.height));
+      canvas->setCanvasSize(chart_.Width, chart_.Height);
+      history_.commitAs(std::string());
+      autosavedState_ = history_.stateId();  // the file holds this chart already
+      startAutosaveTimer();
+      updateEditCaption();
+      updateChartState();
+      canvas->redraw();
+      showStatus("前回の編集内容を復元しました");
+      return true;
+    }
+  }
+  const Result<std::string> kept = setAutosaveAside(autosave_->folder(), *left);
+  showStatus(kept.ok() ? "前回の編集内容を " + kept.value() + " に残しました"
+                       : "前回の編集内容を移せません: " + kept.message());
+  return false;
+}
+
+void TPivora3::rememberFile(const std::string& path) {
+  recent_.add(path);
+  recent_.save(RecentCharts::defaultPath());  // a list that cannot be kept is no reason to stop
+  addToDesktopRecentList(QString::fromStdString(path), desktopRecentListPath());
+  rebuildRecentMenu();
+}
+
+void TPivora3::rebuildRecentMenu() {
+  recentMenu->clear();
+  if (recent_.paths().empty()) {
+    recentMenu->addAction(QStringLiteral("（最近使ったファイルはありません）"))->setEnabled(false);
+    return;
+  }
+  for (const std::string& path : recent_.paths()) {
+    const QString file = QString::fromStdString(path);
+    QString caption = QFileInfo(file).fileName();
+    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* entry = recentMenu->addAction(caption);
+    entry->setToolTip(file);
+    entry->setStatusTip(file);
+    entry->setData(file);
+    connect(entry, &QAction::triggered, this, [this, file] { openRecent(file); });
+  }
+}
+
+void TPivora3::openRecent(const QString& path) {
+  if (!QFileInfo::exists(path)) {
+    // Gone since: off the list; opening still says that the file cannot be used.
+    recent_.remove(path.toStdString());
+    recent_.save(RecentCharts::defaultPath());
+    rebuildRecentMenu();
+  }
+  openChart(path.toStdString());
+}
+
+void TPivora3::buildZoomControl() {
+  zoomButton = new QToolButton(statusPanels);
+  zoomButton->setObjectName(QStringLiteral("ZoomBtn"));
+  zoomButton->setToolTip(QStringLiteral("表示倍率 (Ctrl+ホイール, Ctrl++, Ctrl+-, Ctrl+0)"));
+  zoomButton->setAutoRaise(true);
+  zoomButton->setFocusPolicy(Qt::NoFocus);
+  zoomButton->setPopupMode(QToolButton::InstantPopup);
+  auto* menu = new QMenu(zoomButton);
+  menu->setObjectName(QStringLiteral("ZoomMenu"));
+  for (int percent : kZoomMenuPercent) {
+    QAction* entry = menu->addAction(QStringLiteral("%1%").arg(percent));
+    connect(entry, &QAction::triggered, this,
+            [this, percent] { canvas->setZoom(percent / 100.0); });
+  }
+  menu->addSeparator();
+  QAction* fit = menu->addAction(QStringLiteral("全体表示"));
+  fit->setObjectName(QStringLiteral("FitChartMenu"));
+  connect(fit, &QAction::triggered, this, &TPivora3::fitChart);
+  zoomButton->setMenu(menu);
+  const auto show = [this](double zoom) {
+    zoomButton->setText(QStringLiteral("%1%").arg(static_cast<int>(std::lround(zoom * 100))));
+  };
+  show(canvas->zoom());
+  connect(canvas, &ChartCanvas::zoomChanged, this, show);
+  statusPanels->addPermanentWidget(zoomButton);
+}
+
+void TPivora3::zoomIn() {
+  canvas->zoomIn();
+}
+
+void TPivora3::zoomOut() {
+  canvas->zoomOut();
+}
+
+void TPivora3::zoomReset() {
+  canvas->setZoom(1.0);
+}
+
+void TPivora3::fitChart() {
+  canvas->setZoom(canvas->fitZoom(canvasScroll->viewport()->size()));
+}
+
+QString TPivora3::quitQuestion() const {
+  return QString::fromUtf8(history_.modified() ? kQuitQuestionUnsaved : kQuitQuestion);
+}
+
+bool TPivora3::editorSessionOpen() const {
+  return std::any_of(hiddenOnActivation_.begin(), hiddenOnActivation_.end(),
+                     [](const QPointer<QWidget>& w) { return w && w->isVisible(); });
+}
+
+void TPivora3::idleCheckpoint() {
+  if (!checkpointWanted_ || shutDown_) return;
+  // Not inside a modal dialog or menu, not while a drag goes on or the board is talked to: the
+  // action that runs then has not finished changing the chart. The check comes again when the
+  // event loop next waits.
+  if (QThread::currentThread()->loopLevel() > 1) return;
+  if (QGuiApplication::mouseButtons() != Qt::NoButton) return;
+  if (link_ && link_->exchanging()) return;
+  checkpointWanted_ = false;
+  if (editorSessionOpen()) {
+    // An open item editor's changes become one step when it hides; the title shows them now.
+    if (history_.pending()) startAutosaveTimer();
+    updateChartState();
+    return;
+  }
+  recordChange();
 }
 
 QAction* TPivora3::toolButton(int tag) const {
@@ -470,22 +805,66 @@ void TPivora3::Image1ToolModeChanged(int mode) {
 bool TPivora3::handleKey(int key, Qt::KeyboardModifiers modifiers) {
   ChartEditor& editor = canvas->editor();
   const Qt::KeyboardModifiers mods = significant(modifiers);
+  const bool ctrl = mods == Qt::ControlModifier;
+  const bool ctrlShift = mods == (Qt::ControlModifier | Qt::ShiftModifier);
+  // Undo, redo and zoom; "+" needs Shift on many keyboards.
+  if (ctrl && key == Qt::Key_Z) {
+    UndoBtnClick();
+    return true;
+  }
+  if ((ctrlShift && key == Qt::Key_Z) || (ctrl && key == Qt::Key_Y)) {
+    RedoBtnClick();
+    return true;
+  }
+  if ((ctrl || ctrlShift) && (key == Qt::Key_Plus || key == Qt::Key_Equal)) {
+    zoomIn();
+    return true;
+  }
+  if (ctrl && key == Qt::Key_Minus) {
+    zoomOut();
+    return true;
+  }
+  if (ctrl && key == Qt::Key_0) {
+    zoomReset();
+    return true;
+  }
+  if (mods != Qt::NoModifier && mods != Qt::ControlModifier) return false;
+  recordChange();  // what changed before the key is a step of its own
   if (mods == Qt::NoModifier && key == Qt::Key_Escape) {
     editor.escapeKey();
     SelectBtn->setChecked(true);
   } else if (mods == Qt::NoModifier && key == Qt::Key_Delete) {
     if (editor.toolMode() == kToolSelect) editor.deleteKey();
-  } else if (mods == Qt::ControlModifier && key == Qt::Key_C) {
+  } else if (ctrl && key == Qt::Key_C) {
     editor.copy();
-  } else if (mods == Qt::ControlModifier && key == Qt::Key_V) {
+  } else if (ctrl && key == Qt::Key_V) {
     editor.paste();
   }
-  if (mods != Qt::NoModifier && mods != Qt::ControlModifier) return false;
   canvas->redraw();
+  recordChange();
   return true;
 }
 
 bool TPivora3::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyRelease:
+    case QEvent::Drop:
+    case QEvent::Hide:
+    case QEvent::Close:
+      // User input anywhere, or a window going: a change it made is recorded once it is done.
+      checkpointWanted_ = true;
+      if (!checkpointQueued_) {
+        checkpointQueued_ = true;
+        QTimer::singleShot(0, this, [this] {
+          checkpointQueued_ = false;
+          idleCheckpoint();
+        });
+      }
+      break;
+    default:
+      break;
+  }
   if (event->type() == QEvent::KeyRelease) {
     lastKey_ = nullptr;
   } else if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
@@ -510,7 +889,7 @@ void TPivora3::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  if (ShowMessageBox(kMsgQuestion, kBtnYesNo, kQuitQuestion, this) != kIdYes) {
+  if (ShowMessageBox(kMsgQuestion, kBtnYesNo, quitQuestion().toStdString(), this) != kIdYes) {
     event->ignore();
     return;
   }
@@ -542,6 +921,10 @@ void TPivora3::shutdown() {
     emit shuttingDown();
   }
   writeSettings();
+  // A normal end: the autosave is not needed at the next start.
+  autosaveTimer->stop();
+  autosave_->stop();
+  removeAutosave(autosave_->folder());
   serialPort->Close();  // joins the port's threads
   // Whatever the threads posted before they stopped is handled (or dropped) now.
   QCoreApplication::processEvents();

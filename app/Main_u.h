@@ -11,6 +11,8 @@
 
 #include "chart/Chart.h"
 #include "chart/ChartFile.h"
+#include "chart/ChartHistory.h"
+#include "chart/RecentCharts.h"
 #include "common/Settings.h"
 #include "protocol/BoardLink.h"
 #include "protocol/BoardMessages.h"
@@ -25,15 +27,23 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QScrollArea;
 class QStatusBar;
 class QTabWidget;
-class QToolBar;
+class QTimer;
+class QToolButton;
 class QTreeWidget;
 
 namespace pvrj {
 
+class AutosaveWriter;
 class ChartCanvas;
+class FlowToolBar;
+
+// The quit question when the chart holds changes that no file has.
+inline constexpr const char* kQuitQuestionUnsaved =
+    "保存されていない変更があります。\n終了して構いませんでしょうか？";
 
 // Runs the serial port's events on the user-interface thread, through the Qt event loop.
 class QtMainThreadDispatcher : public MainThreadDispatcher {
@@ -60,6 +70,10 @@ class TPivora3 : public QMainWindow {
   ~TPivora3() override;
 
   Chart& chart() { return chart_; }
+  // Undo and redo, and which file the chart belongs to.
+  ChartHistory& history() { return history_; }
+  AutosaveWriter& autosaveWriter() { return *autosave_; }
+  const RecentCharts& recentCharts() const { return recent_; }
   BoardLink& boardLink() { return *link_; }
   BoardMessages& boardMessages() { return messages_; }
   UserInterface& ui() { return ui_; }
@@ -84,15 +98,47 @@ class TPivora3 : public QMainWindow {
   // Shows the window unminimised, raised and active (as far as the window manager lets it).
   void bringToFront();
   // Windows hidden whenever the main window becomes active (the item editors and the like).
+  // While one of them shows, what it changes in the chart gathers into one undo step, recorded
+  // when it hides (or when the canvas is used).
   void hideOnActivation(QWidget* window);
 
-  // Controls, named as the rest of the program knows them.
-  QToolBar* fileBar;
-  QToolBar* partsBar;
-  QToolBar* commandBar;
-  QToolBar* toolsBar;
-  QToolBar* commBar;
-  QToolBar* statusLineBar;
+  // Records what changed in the chart since the last record as one undo step, and shows whether
+  // the chart is modified. Called after every action that may change the chart; changes made
+  // elsewhere are recorded once the event loop is idle again after the user's input.
+  void recordChange();
+  // Autosaves the chart now if it holds changes not yet autosaved (a board write does).
+  void autosaveNow();
+  // At start: offers the chart that a run which did not end normally left behind. Yes opens it
+  // as an unsaved chart; no moves the file aside. True when a chart was restored.
+  bool offerRecovery();
+  // Opens a chart from the recent list under the load button.
+  void openRecent(const QString& path);
+  // Zoom of the canvas: Ctrl+plus, Ctrl+minus, Ctrl+0 and "全体表示" (the whole canvas in view).
+  void zoomIn();
+  void zoomOut();
+  void zoomReset();
+  void fitChart();
+  // The quit question as it is asked now.
+  QString quitQuestion() const;
+  // What the environment settings change for the rest of the run: the canvas size, the grid
+  // steps (below 2 raised to 2; snapping stays as it is), and the tool bars shown, by object name.
+  QSize canvasSize() const;
+  void setCanvasSize(int width, int height);
+  int gridStepX() const;
+  int gridStepY() const;
+  void setGridSteps(int stepX, int stepY);
+  bool toolBarShown(const QString& name) const;
+  void showToolBar(const QString& name, bool shown);
+
+  // Controls, named as the rest of the program knows them. The tool bars share one area above the
+  // pages, in which they wrap (and their buttons too) when the window is narrow.
+  QWidget* toolBarArea;
+  FlowToolBar* fileBar;
+  FlowToolBar* partsBar;
+  FlowToolBar* commandBar;
+  FlowToolBar* toolsBar;
+  FlowToolBar* commBar;
+  FlowToolBar* statusLineBar;
   QAction* OpenBtn;
   QAction* SaveBtn;
   QAction* FormBtn;
@@ -107,6 +153,8 @@ class TPivora3 : public QMainWindow {
   QAction* Link1Btn;
   QAction* Link2Btn;
   QAction* CompileBtn;
+  QAction* UndoBtn;
+  QAction* RedoBtn;
   QActionGroup* ToolGroup;
   QAction* HomePosBtn;
   QAction* MotWriteBtn;
@@ -133,6 +181,9 @@ class TPivora3 : public QMainWindow {
   QListWidget* dumpView;
   QTreeWidget* listingView;
   QStatusBar* statusPanels;
+  QMenu* recentMenu;        // under the load button
+  QToolButton* zoomButton;  // in the status bar: the zoom, and a menu of zooms
+  QTimer* autosaveTimer;    // runs from a change until the next autosave
 
   // The serial port; declared before the link so that it closes after the link is gone.
   std::unique_ptr<QtMainThreadDispatcher> dispatcher_;
@@ -143,6 +194,8 @@ class TPivora3 : public QMainWindow {
   void SaveBtnClick();
   void ExitBtnClick();
   void ToolBtnClick(int tag);
+  void UndoBtnClick();
+  void RedoBtnClick();
   void GridSwClick();
   void CommPortCloseUp();
   void CommX1Receive(std::int32_t receiveSize);
@@ -165,13 +218,25 @@ class TPivora3 : public QMainWindow {
   void buildPages();
   void buildStatusBar();
   void buildBoardLink();
-  QAction* addButton(QToolBar* bar, const char* name, const QString& glyph, const QString& hint);
+  QAction* addButton(FlowToolBar* bar, const char* name, const QString& glyph, const QString& hint);
   QAction* toolButton(int tag) const;
   // The open or save dialog with the chart filters; empty when cancelled.
   QString askChartPath(bool save, QString* selectedFilter);
   void readSettings();
   bool writeSettings();
   void updateEditCaption();
+  // The title (file name, "*" while modified, program name) and the undo and redo buttons.
+  void updateChartState();
+  void startAutosaveTimer();
+  // After undo or redo: caption, canvas, title.
+  void showHistoryMove();
+  // A chart file opened or saved: first in the recent lists.
+  void rememberFile(const std::string& path);
+  void rebuildRecentMenu();
+  void buildZoomControl();
+  // Records changes made outside the known actions once the user's input has been handled.
+  void idleCheckpoint();
+  bool editorSessionOpen() const;
   // True when the key was one the window acts on (Esc, Delete, Ctrl+C, Ctrl+V).
   bool handleKey(int key, Qt::KeyboardModifiers modifiers);
   void shutdown();
@@ -181,6 +246,13 @@ class TPivora3 : public QMainWindow {
   void growWindow(QSize wanted);
 
   Chart chart_;
+  ChartHistory history_{chart_};
+  std::unique_ptr<AutosaveWriter> autosave_;
+  std::uint64_t autosavedState_ = 0;       // the history state autosaved last
+  std::uint64_t toldAutosaveFailure_ = 0;  // the failed write last told in the status line
+  RecentCharts recent_;
+  bool checkpointWanted_ = false;
+  bool checkpointQueued_ = false;
   QtUserInterface ui_;
   MainSettings settings_;
   std::array<QLabel*, 3> panels_{};

@@ -1,6 +1,7 @@
 // The motion table window's controls, rows and handlers.
 #include "app/TableDlg_u.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -25,7 +26,6 @@ constexpr int kWindowHeight = 524;
 constexpr int kPanelHeight = 20;
 constexpr int kReadButtonWidth = 33;
 constexpr int kNoWidth = 30;
-constexpr int kNameWidth = 200;
 constexpr int kDateWidth = 100;
 constexpr int kControlWidth = 60;
 enum Column { kColNo, kColName, kColCount, kColDate, kColControl };
@@ -85,10 +85,6 @@ TTableDlg::TTableDlg(MotionTable& table, Chart& chart, TDataDlg& dataDlg, BoardL
   ListView->setObjectName("ListView");
   ListView->setColumnCount(5);
   ListView->setHeaderLabels({"No", "Name", "Count", "Date", "Control"});
-  ListView->setColumnWidth(kColNo, kNoWidth);
-  ListView->setColumnWidth(kColName, kNameWidth);
-  ListView->setColumnWidth(kColDate, kDateWidth);
-  ListView->setColumnWidth(kColControl, kControlWidth);
   ListView->setRootIsDecorated(false);
   ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -109,12 +105,37 @@ TTableDlg::TTableDlg(MotionTable& table, Chart& chart, TDataDlg& dataDlg, BoardL
   table_.onRowChanged = [this](int row) { rowChanged(row); };
   rowChanged(-1);
   for (int n = 0; n < table_.rowCount(); ++n) rowChanged(n);
+  fitColumns();
 
   connect(MotReadBtn, &QToolButton::clicked, this, [this] { MotReadBtnClick(); });
   connect(ListView, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
     ListViewDblClick(ListView->indexOfTopLevelItem(item));
   });
   ListView->setFocus();
+}
+
+void TTableDlg::fitColumns() {
+  // Each column at least its usual width and as wide as its widest text ("M80" was cut to "M…" at
+  // 30 pixels); the name takes what is left of the window (about 200 pixels at its first size),
+  // so the last column is never cut off.
+  const QFontMetrics metrics(ListView->font());
+  const int margin =
+      2 * (ListView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ListView) + 1);
+  QHeaderView* header = ListView->header();
+  auto fit = [&](int column, int nominal, QStringList texts) {
+    int width = std::max(nominal, header->sectionSizeHint(column));
+    for (int n = 0; n < table_.rowCount(); ++n) texts << ListView->topLevelItem(n)->text(column);
+    for (const QString& text : texts)
+      width = std::max(width, metrics.horizontalAdvance(text) + margin);
+    header->setSectionResizeMode(column, QHeaderView::Interactive);
+    ListView->setColumnWidth(column, width);
+  };
+  fit(kColNo, kNoWidth, {});
+  fit(kColCount, 0, {QStringLiteral("255")});
+  fit(kColDate, kDateWidth, {QString::fromStdString(FormatTableDate(12, 31, 23, 59))});
+  fit(kColControl, kControlWidth, {QStringLiteral("65535")});
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(kColName, QHeaderView::Stretch);
 }
 
 void TTableDlg::rowChanged(int row) {

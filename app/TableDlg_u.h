@@ -53,6 +53,8 @@ class TTableDlg : public QDialog {
  private:
   // Mirrors one row of the table (-1: all rows).
   void rowChanged(int row);
+  // Column widths from the texts they hold, in the list's font.
+  void fitColumns();
 
   MotionTable& table_;
   Chart& chart_;

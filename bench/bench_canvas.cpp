@@ -56,16 +56,18 @@ void buildChart(pvrj::Chart& chart) {
   for (int i = 0; i < kItems; i += 37) chart.items[static_cast<std::size_t>(i)].Selected = true;
 }
 
-void paintWhole(benchmark::State& state, bool caching) {
+void paintWhole(benchmark::State& state, bool caching, double scale = 1.0) {
   app();
   pvrj::Chart chart;
   buildChart(chart);
   pvrj::ChartPainter painter;
   painter.setCaching(caching);
-  QImage image(kCanvasSide, kCanvasSide, QImage::Format_RGB32);
-  painter.paint(image, image.rect(), chart, nullptr);  // the first paint fills the caches
+  const int side = static_cast<int>(kCanvasSide * scale);
+  QImage image(side, side, QImage::Format_RGB32);
+  // The first paint fills the caches.
+  painter.paintScaled(image, image.rect(), chart, nullptr, scale);
   for (auto _ : state) {
-    painter.paint(image, image.rect(), chart, nullptr);
+    painter.paintScaled(image, image.rect(), chart, nullptr, scale);
     benchmark::DoNotOptimize(image.constBits());
   }
 }
@@ -77,6 +79,14 @@ void BM_RedrawWholeCanvas(benchmark::State& state) {
 // The same picture drawn straightforwardly, every face and arrow head painted afresh.
 void BM_RedrawWholeCanvasUncached(benchmark::State& state) {
   paintWhole(state, false);
+}
+
+// The same canvas zoomed out to 25 % (500 x 500 pixels), and drawn at 200 % (a 2x screen).
+void BM_RedrawWholeCanvasAt25Percent(benchmark::State& state) {
+  paintWhole(state, true, 0.25);
+}
+void BM_RedrawWholeCanvasAt200Percent(benchmark::State& state) {
+  paintWhole(state, true, 2.0);
 }
 
 // (b) One mouse movement over the canvas in a 1,280 x 1,024 window: snapping, the editor's state,
@@ -124,6 +134,8 @@ void BM_MouseMoveDraggingGroup(benchmark::State& state) {
 
 BENCHMARK(BM_RedrawWholeCanvas)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RedrawWholeCanvasUncached)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RedrawWholeCanvasAt25Percent)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RedrawWholeCanvasAt200Percent)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MouseMoveHover)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MouseMoveDraggingGroup)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

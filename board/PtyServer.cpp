@@ -91,6 +91,7 @@ bool PtyServer::flushOutput() {
   while (!pending_.empty()) {
     const ssize_t n = ::write(master_.get(), pending_.data(), pending_.size());
     if (n > 0) {
+      if (observer_) observer_(pending_.data(), static_cast<std::size_t>(n));
       pending_.erase(pending_.begin(), pending_.begin() + n);
       continue;
     }

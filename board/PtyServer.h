@@ -61,6 +61,11 @@ class PtyServer {
   void requestPowerCycle();
   // Called with the board's memory when it should be saved (after changes settle).
   void setStateSaver(std::function<void()> saver) { saver_ = std::move(saver); }
+  // Called on the serving thread with the bytes each write handed to the PC's side, right after
+  // the write (timing measurements).
+  void setOutputObserver(std::function<void(const std::uint8_t*, std::size_t)> observer) {
+    observer_ = std::move(observer);
+  }
   // Serves until requestStop() or until the board hangs up (then the device is closed, and
   // hungUp() is true). Fails only when the pseudo-terminal breaks.
   Status serve();
@@ -78,6 +83,7 @@ class PtyServer {
   std::string devicePath_;
   std::vector<std::uint8_t> pending_;
   std::function<void()> saver_;
+  std::function<void(const std::uint8_t*, std::size_t)> observer_;
   bool hungUp_ = false;
 };
 

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
+#include <numbers>
 #include <set>
 
 namespace pvrj::board {
@@ -16,6 +18,22 @@ constexpr int kMaxDriftSteps = 64;      // a long quiet spell is not replayed st
 constexpr std::uint8_t kGarbageSeed = 0x5A;
 constexpr int kMax7Bit = 0x7F;     // receiver readings stay below a lead byte
 constexpr int kMax14Bit = 0x3FFF;  // what a 7-bit pair can carry
+
+// Moving readings: how far and how slowly each swings around its live value. The periods differ
+// so that the traces of a plot do not move in step.
+constexpr double kAnalogSwing = 150;
+constexpr double kBatterySwing = 12;
+constexpr double kReceiverSwing = 30;
+constexpr double kAnalogPeriods[] = {9.0, 13.0, 17.0};  // seconds
+constexpr double kBatteryPeriod = 23.0;
+constexpr double kReceiverPeriods[] = {7.0, 8.0, 10.0, 12.0};
+constexpr double kMicrosPerSecond = 1e6;
+
+int swung(int centre, double swing, double periodSeconds, Micros t, int limit) {
+  const double phase =
+      2 * std::numbers::pi * (static_cast<double>(t) / kMicrosPerSecond) / periodSeconds;
+  return std::clamp(centre + static_cast<int>(std::lround(swing * std::sin(phase))), 0, limit);
+}
 
 // Channel-word classes the player acts on.
 constexpr std::uint16_t kWordJump = 0x8107;
@@ -120,6 +138,29 @@ std::optional<Fault> parseFault(const std::string& text) {
     return std::nullopt;
   }
   return f;
+}
+
+std::optional<std::array<std::uint8_t, 3>> parseChannelMask(const std::string& text) {
+  std::array<std::uint8_t, 3> mask{};
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t comma = text.find(',', start);
+    if (comma == std::string::npos) comma = text.size();
+    const std::string part = text.substr(start, comma - start);
+    const std::size_t dash = part.find('-');
+    long long first = 0;
+    long long last = 0;
+    if (!parseNumber(part.substr(0, dash), first)) return std::nullopt;
+    last = first;
+    if (dash != std::string::npos && !parseNumber(part.substr(dash + 1), last)) return std::nullopt;
+    if (first < 1 || last > kChannelCount || first > last) return std::nullopt;
+    for (long long ch = first; ch <= last; ++ch) {
+      mask[static_cast<std::size_t>((ch - 1) / 8)] |=
+          static_cast<std::uint8_t>(1u << ((ch - 1) % 8));
+    }
+    start = comma + 1;
+  }
+  return mask;
 }
 
 VirtualBoard::VirtualBoard(BoardMemory memory) : memory_(std::move(memory)) {
@@ -227,6 +268,25 @@ void VirtualBoard::injectFaultAt(std::uint64_t index, const Fault& fault) {
   faults_[index] = fault;
 }
 
+void VirtualBoard::setReportPeriod(Micros period) {
+  reportPeriod_ = std::clamp(period, kFastestReportPeriod, kSlowestReportPeriod);
+}
+
+int VirtualBoard::analogReading(int input, Micros t) const {
+  const int live = live_.analog[static_cast<std::size_t>(input)];
+  return moving_ ? swung(live, kAnalogSwing, kAnalogPeriods[input], t, kMax14Bit) : live;
+}
+
+int VirtualBoard::receiverReading(int channel, Micros t) const {
+  const int live = live_.receiver[static_cast<std::size_t>(channel)];
+  return moving_ ? swung(live, kReceiverSwing, kReceiverPeriods[channel], t, kMax7Bit) : live;
+}
+
+int VirtualBoard::batteryReading(Micros t) const {
+  return moving_ ? swung(live_.battery, kBatterySwing, kBatteryPeriod, t, kMax14Bit)
+                 : live_.battery;
+}
+
 std::optional<int> VirtualBoard::playing() const {
   return playNumber_;
 }
@@ -310,6 +370,9 @@ void VirtualBoard::executeRequest(Micros t) {
   const Outcome outcome = handle(info, packet, t, data);
   std::vector<std::uint8_t> reply;
   if (outcome == Outcome::kSilent || info.reply == ReplyKind::kNone) return;
+  if (outcome == Outcome::kDone && (info.code == kReadQvsParams || info.code == kWriteQvsParams)) {
+    t += kServoBusReplyTime;
+  }
   if (info.reply == ReplyKind::kAck) {
     reply.push_back(outcome == Outcome::kDone ? kAckByte : kNakByte);
   } else {
@@ -407,7 +470,8 @@ VirtualBoard::Outcome VirtualBoard::handle(const CommandInfo& info,
     case kWriteReceiverRefs:
       for (int i = 0; i < kReceiverChannelCount; ++i) {
         const std::uint8_t v = p[2 + i];
-        copy.receiverRefs[i] = v == 0xFF ? live_.receiver[i] : v;  // 0xFF: take the reading
+        // 0xFF: take the reading
+        copy.receiverRefs[i] = v == 0xFF ? static_cast<std::uint8_t>(receiverReading(i, t)) : v;
       }
       touched();
       return Outcome::kDone;
@@ -437,7 +501,8 @@ VirtualBoard::Outcome VirtualBoard::handle(const CommandInfo& info,
     case kSetAnalogRef:
       if (p[2] < kAnalogInputCount) {
         const std::uint16_t v = wordOf(p, 3);
-        live_.working.analogRefs[p[2]] = v == 0xFFFF ? live_.analog[p[2]] : v;
+        live_.working.analogRefs[p[2]] =
+            v == 0xFFFF ? static_cast<std::uint16_t>(analogReading(p[2], t)) : v;
       }
       return Outcome::kDone;
     case kReadAlarm:
@@ -484,8 +549,8 @@ VirtualBoard::Outcome VirtualBoard::handle(const CommandInfo& info,
       live_.working.options =
           static_cast<std::uint16_t>((w & ~kOptQvsMode) | (live_.qvsMode ? kOptQvsMode : 0));
       const std::uint16_t turnedOn = live_.working.options & ~old;
-      if (turnedOn & kOptReceiverStream) nextReceiverReport_ = t + kReceiverReportPeriod;
-      if (turnedOn & kOptAnalogStream) nextAnalogReport_ = t + kAnalogReportPeriod;
+      if (turnedOn & kOptReceiverStream) nextReceiverReport_ = t + reportPeriod_;
+      if (turnedOn & kOptAnalogStream) nextAnalogReport_ = t + reportPeriod_;
       if ((old & kOptPause) && !(live_.working.options & kOptPause)) {
         playNextStep_ = t + kPlayStepTime;
       }
@@ -583,18 +648,18 @@ void VirtualBoard::runTimers(Micros t) {
   const bool quiet = t - lastInputAt_ >= kReportQuietTime;
   if (!quiet) {
     // Skipped stream reports are not made up later; the play-end report only waits.
-    if (nextReceiverReport_ <= t) nextReceiverReport_ = t + kReceiverReportPeriod;
-    if (nextAnalogReport_ <= t) nextAnalogReport_ = t + kAnalogReportPeriod;
+    if (nextReceiverReport_ <= t) nextReceiverReport_ = t + reportPeriod_;
+    if (nextAnalogReport_ <= t) nextAnalogReport_ = t + reportPeriod_;
     return;
   }
   if (!playEndPending_.empty()) emitPlayEnd(t);
   if ((live_.working.options & kOptReceiverStream) && nextReceiverReport_ <= t) {
     emitReceiverReport(t);
-    nextReceiverReport_ = std::max(nextReceiverReport_ + kReceiverReportPeriod, t + 1);
+    nextReceiverReport_ = std::max(nextReceiverReport_ + reportPeriod_, t + 1);
   }
   if ((live_.working.options & kOptAnalogStream) && nextAnalogReport_ <= t) {
     emitAnalogReport(t);
-    nextAnalogReport_ = std::max(nextAnalogReport_ + kAnalogReportPeriod, t + 1);
+    nextAnalogReport_ = std::max(nextAnalogReport_ + reportPeriod_, t + 1);
   }
 }
 
@@ -612,7 +677,7 @@ void VirtualBoard::emitReceiverReport(Micros t) {
   m[2] = static_cast<std::uint8_t>(live_.button >> 8);
   m[3] = static_cast<std::uint8_t>(live_.button & 0xFF);
   for (int i = 0; i < kReceiverChannelCount; ++i) {
-    m[4 + i] = static_cast<std::uint8_t>(wobbled(live_.receiver[i], 1, kMax7Bit));
+    m[4 + i] = static_cast<std::uint8_t>(wobbled(receiverReading(i, t), 1, kMax7Bit));
   }
   send(m, t, true);
 }
@@ -625,9 +690,9 @@ void VirtualBoard::emitAnalogReport(Micros t) {
     m[at] = static_cast<std::uint8_t>((v >> 7) & 0x7F);
     m[at + 1] = static_cast<std::uint8_t>(v & 0x7F);
   };
-  pair(1, static_cast<std::uint16_t>(wobbled(live_.battery, 2, kMax14Bit)));
+  pair(1, static_cast<std::uint16_t>(wobbled(batteryReading(t), 2, kMax14Bit)));
   for (int k = 0; k < kAnalogInputCount; ++k) {
-    pair(3 + 2 * k, static_cast<std::uint16_t>(wobbled(live_.analog[k], 3, kMax14Bit)));
+    pair(3 + 2 * k, static_cast<std::uint16_t>(wobbled(analogReading(k, t), 3, kMax14Bit)));
   }
   send(m, t, true);
 }
@@ -671,12 +736,12 @@ std::uint16_t VirtualBoard::wordAt(const Record& r, int ch) const {
   return static_cast<std::uint16_t>((r[1 + 2 * ch] << 8) | r[2 + 2 * ch]);
 }
 
-int VirtualBoard::readingChange(int source) const {
+int VirtualBoard::readingChange(int source, Micros t) const {
   if (source < kAnalogInputCount) {
-    return static_cast<int>(live_.analog[source]) - live_.working.analogRefs[source];
+    return analogReading(source, t) - live_.working.analogRefs[source];
   }
   const int k = source - kAnalogInputCount;
-  return static_cast<int>(live_.receiver[k]) - live_.working.receiverRefs[k];
+  return receiverReading(k, t) - live_.working.receiverRefs[k];
 }
 
 void VirtualBoard::stepPlay(Micros t) {
@@ -719,11 +784,11 @@ void VirtualBoard::stepPlay(Micros t) {
       jumpIf(taken, kWordLoopJump);
     } else if (uniform && w >= kWordAdJump && w < kWordAdJump + 3 * kClassWidth) {
       const int k = (w - kWordAdJump) / kClassWidth;
-      jumpIf(std::abs(readingChange(k)) > live_.compareRegister,
+      jumpIf(std::abs(readingChange(k, t)) > live_.compareRegister,
              static_cast<std::uint16_t>(kWordAdJump + k * kClassWidth));
     } else if (uniform && w >= kWordPaJump && w < kWordPaJump + 4 * kClassWidth) {
       const int k = (w - kWordPaJump) / kClassWidth;
-      jumpIf(std::abs(readingChange(kAnalogInputCount + k)) > live_.compareRegister,
+      jumpIf(std::abs(readingChange(kAnalogInputCount + k, t)) > live_.compareRegister,
              static_cast<std::uint16_t>(kWordPaJump + k * kClassWidth));
     } else if (uniform && inClass(w, kWordButtonEqual)) {
       jumpIf(live_.button == live_.compareRegister, kWordButtonEqual);

@@ -23,9 +23,12 @@ using Micros = std::int64_t;
 inline constexpr Micros kByteTime = 87;
 // A request that stops half way is dropped after this quiet time, so the next handshake is heard.
 inline constexpr Micros kRequestGapTimeout = 100'000;
-// Period of the receiver and analog reports while their stream bits are on.
+// Period of the receiver and analog reports while their stream bits are on, unless set otherwise
+// within the fastest and slowest periods below.
 inline constexpr Micros kReceiverReportPeriod = 50'000;
 inline constexpr Micros kAnalogReportPeriod = 50'000;
+inline constexpr Micros kFastestReportPeriod = 5'000;
+inline constexpr Micros kSlowestReportPeriod = 1'000'000;
 // Unprompted reports hold back while the PC has been talking this recently, so that a burst of
 // exchanges is not crossed by a report arriving between a purge and a reply.
 inline constexpr Micros kReportQuietTime = 20'000;
@@ -35,6 +38,9 @@ inline constexpr Micros kPlayStepTime = 20'000;
 inline constexpr Micros kDriftPeriod = 100'000;
 // The board's answer to the handshake byte; the PC does not look at its value.
 inline constexpr std::uint8_t kHandshakeAnswer = 0x0D;
+// A servo on the servo bus answers through the board, this much later than the board itself
+// would (the PC waits longer for these replies).
+inline constexpr Micros kServoBusReplyTime = 150'000;
 
 // The unprompted reports' lead bytes and lengths are the ones the PC side parses
 // (kPlayEndLead, kAnalogLead, kReceiverLead and their lengths, from protocol/BoardMessages.h).
@@ -91,6 +97,10 @@ struct Fault {
 // Parses "noanswer", "short:K", "checksum", "garbage[:HEX]", "delay:MS", "hangup", "split:K:MS".
 std::optional<Fault> parseFault(const std::string& text);
 
+// Parses a channel list such as "1,3,5-8" (channels 1 to 24) into the three bytes of the QVS
+// channel mask; nothing for a list that names another number or is malformed.
+std::optional<std::array<std::uint8_t, 3>> parseChannelMask(const std::string& text);
+
 // What the board is doing besides answering requests.
 struct LiveState {
   CopiedSettings working;
@@ -118,6 +128,16 @@ class VirtualBoard {
   bool pacing() const { return pacing_; }
   // Reported readings wobble a little around the live values, so a display looks alive.
   void setWobble(bool on) { wobble_ = on; }
+  // Readings swing slowly around the live values (a sine of a few seconds per input), so plots
+  // and the automatic references have something to follow.
+  void setMovingReadings(bool on) { moving_ = on; }
+  // Time between two reports of a stream, held within the fastest and slowest periods.
+  void setReportPeriod(Micros period);
+  Micros reportPeriod() const { return reportPeriod_; }
+  // The readings at board time t: live values, swung when moving (without the wobble).
+  int analogReading(int input, Micros t) const;
+  int receiverReading(int channel, Micros t) const;
+  int batteryReading(Micros t) const;
 
   // Bytes written by the PC at time now.
   void receive(const std::uint8_t* data, std::size_t count, Micros now);
@@ -183,7 +203,7 @@ class VirtualBoard {
   void stepPlay(Micros t);
   void updateServos(Micros t);
   std::uint16_t wordAt(const Record& r, int ch) const;
-  int readingChange(int source) const;
+  int readingChange(int source, Micros t) const;
   // value moved by up to range either way when wobbling, kept within 0 to limit.
   int wobbled(int value, int range, int limit);
 
@@ -191,6 +211,8 @@ class VirtualBoard {
   LiveState live_;
   bool pacing_ = false;
   bool wobble_ = false;
+  bool moving_ = false;
+  Micros reportPeriod_ = kAnalogReportPeriod;
   bool memoryChanged_ = false;
 
   std::deque<InByte> input_;

@@ -1,9 +1,11 @@
 // pvrj-board: the virtual board behind a pseudo-terminal, reachable as COMn.
 #include <unistd.h>
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "board/PtyServer.h"
@@ -30,15 +32,24 @@ constexpr int kMaxPortNo = 256;
 
 void usage(std::FILE* to) {
   std::fputs(
-      "usage: pvrj-board --com N [--state FILE] [--pace] [--streams] [--fault E:KIND[:ARG]]...\n"
-      "       pvrj-board --device-only [--state FILE] [--pace] [--streams] [--fault ...]\n"
+      "usage: pvrj-board --com N [--state FILE] [--pace] [--still] [--report-ms MS]\n"
+      "                  [--streams] [--qvs LIST] [--qvs-mode] [--fault EXCHANGE:KIND[:ARG]]...\n"
+      "       pvrj-board --device-only [--state FILE] [--pace] [--still] [--report-ms MS]\n"
+      "                  [--streams] [--qvs LIST] [--qvs-mode] [--fault ...]\n"
       "Serves a virtual controller board on a pseudo-terminal and prints its device path.\n"
       "  --com N         also make the link ports/COMN in the settings folder\n"
       "  --device-only   make no link\n"
       "  --state FILE    keep the board's memory in FILE between runs\n"
       "  --pace          pass bytes at the line rate of 115200 bit/s\n"
+      "  --still         keep the analog and receiver readings where they are (they swing\n"
+      "                  slowly by default)\n"
+      "  --report-ms MS  stream a report every MS milliseconds while a stream is on (5 to\n"
+      "                  1000, default 50)\n"
+      "  --qvs LIST      servo-bus servos on the channels of LIST (such as 1,3,5-8), kept in the\n"
+      "                  board's QVS channel mask\n"
       "  --streams       send receiver and analog reports from the start, as if the PC\n"
       "                  had switched both streams on\n"
+      "  --qvs-mode      power on in servo-bus mode (the stored option bit 0x4000 set)\n"
       "  --fault E:KIND  misbehave at exchange E (1 = first handshake); KIND is noanswer,\n"
       "                  short:K, checksum, garbage[:HEX], delay:MS, hangup or split:K:MS\n"
       "                  (the first K bytes of the reply, the rest MS later)\n"
@@ -62,6 +73,10 @@ int main(int argc, char** argv) {
   bool deviceOnly = false;
   bool pace = false;
   bool streams = false;
+  bool still = false;
+  long reportMs = kAnalogReportPeriod / 1000;
+  std::optional<std::array<std::uint8_t, 3>> servoBus;
+  bool servoBusMode = false;
   std::string statePath;
   std::vector<std::pair<std::uint64_t, Fault>> faults;
   for (int i = 1; i < argc; ++i) {
@@ -78,6 +93,24 @@ int main(int argc, char** argv) {
       pace = true;
     } else if (arg == "--streams") {
       streams = true;
+    } else if (arg == "--still") {
+      still = true;
+    } else if (arg == "--report-ms" && hasValue) {
+      if (!parsePositive(argv[++i], reportMs) || reportMs < kFastestReportPeriod / 1000 ||
+          reportMs > kSlowestReportPeriod / 1000) {
+        std::fprintf(stderr, "pvrj-board: --report-ms wants %ld to %ld\n",
+                     static_cast<long>(kFastestReportPeriod / 1000),
+                     static_cast<long>(kSlowestReportPeriod / 1000));
+        return kExitUsage;
+      }
+    } else if (arg == "--qvs" && hasValue) {
+      servoBus = parseChannelMask(argv[++i]);
+      if (!servoBus) {
+        std::fprintf(stderr, "pvrj-board: --qvs wants channels from 1 to 24, such as 1,3,5-8\n");
+        return kExitUsage;
+      }
+    } else if (arg == "--qvs-mode") {
+      servoBusMode = true;
     } else if (arg == "--device-only") {
       deviceOnly = true;
     } else if (arg == "--fault" && hasValue) {
@@ -127,9 +160,13 @@ int main(int argc, char** argv) {
     }
     memory = std::move(loaded.value());
   }
+  if (servoBus) memory.qvsMask = *servoBus;
+  if (servoBusMode) memory.stored.options |= kOptQvsMode;
   VirtualBoard board(std::move(memory));
   board.setPacing(pace);
   board.setWobble(true);
+  board.setMovingReadings(!still);
+  board.setReportPeriod(static_cast<Micros>(reportMs) * 1000);
   if (streams) board.live().working.options |= kOptReceiverStream | kOptAnalogStream;
   for (const auto& [index, fault] : faults) board.injectFaultAt(index, fault);
 

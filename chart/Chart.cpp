@@ -2,6 +2,7 @@
 #include "chart/Chart.h"
 
 #include <algorithm>
+#include <atomic>
 #include <string_view>
 #include <unordered_set>
 
@@ -142,11 +143,17 @@ ChartPoint itemCentre(const ChartItem& item) {
   return {item.Left + item.Width / 2, item.Top + item.Height / 2};
 }
 
+std::uint64_t ChartGeneration::next() noexcept {
+  static std::atomic<std::uint64_t> counter{0};
+  return ++counter;
+}
+
 void Chart::clear() {
   items.clear();
   links.clear();
   Start = -1;
   clipboard.clear();
+  generation.renew();
 }
 
 int Chart::appendItems(int n) {

@@ -99,6 +99,25 @@ struct ChartClipboard {
   }
 };
 
+// Tells one content of a chart from the next: clearing a chart or assigning a whole chart to it
+// gives a new value, so that state holding item indices (the editor's line in progress, its hits)
+// can tell that those indices may now name other items, or none.
+class ChartGeneration {
+ public:
+  ChartGeneration() noexcept : value_(next()) {}
+  ChartGeneration(const ChartGeneration&) noexcept : value_(next()) {}
+  ChartGeneration& operator=(const ChartGeneration&) noexcept {
+    value_ = next();
+    return *this;
+  }
+  void renew() noexcept { value_ = next(); }
+  std::uint64_t value() const noexcept { return value_; }
+
+ private:
+  static std::uint64_t next() noexcept;
+  std::uint64_t value_;
+};
+
 class Chart {
  public:
   std::uint8_t Type = kMotionChart;
@@ -111,6 +130,7 @@ class Chart {
   std::vector<ChartItem> items;
   std::vector<ChartLink> links;
   ChartClipboard clipboard;
+  ChartGeneration generation;
 
   int itemCount() const { return static_cast<int>(items.size()); }
   int linkCount() const { return static_cast<int>(links.size()); }

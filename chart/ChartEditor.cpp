@@ -36,9 +36,35 @@ const std::vector<MenuColor>& menuColors() {
   return colors;
 }
 
-ChartEditor::ChartEditor(Chart& chart, UserInterface& ui) : chart_(chart), ui_(ui) {}
+ChartEditor::ChartEditor(Chart& chart, UserInterface& ui)
+    : chart_(chart), ui_(ui), generation_(chart.generation.value()) {}
+
+void ChartEditor::followChart() {
+  if (followsChart()) return;
+  generation_ = chart_.generation.value();
+  abandonLine();
+  forgetHits();
+  rubberBand_ = false;
+  menu_ = ContextMenuState{};
+}
+
+void ChartEditor::forgetHits() {
+  hitItem_ = -1;
+  hitBend_ = {};
+  hitSegment_ = {};
+}
+
+void ChartEditor::endIgnoreMode(ChartPoint p) {
+  // Hits of a click before the load dialog would otherwise let the next drag move the new,
+  // selected items by the distance to that old click.
+  forgetHits();
+  rubberBand_ = false;
+  currentPoint_ = p;
+  changeToolMode(kToolSelect);
+}
 
 void ChartEditor::setToolMode(int mode) {
+  followChart();
   toolMode_ = mode;
   // Any tool button ends a line being drawn.
   abandonLine();
@@ -93,9 +119,10 @@ void ChartEditor::abandonLine() {
 }
 
 bool ChartEditor::mouseDown(unsigned button, ChartPoint raw, unsigned flags) {
+  followChart();
   const ChartPoint p = snap(raw);
   if (toolMode_ == kToolIgnoreNext) {
-    changeToolMode(kToolSelect);
+    endIgnoreMode(p);
     return false;
   }
   if (button == kMouseRight) {
@@ -109,9 +136,7 @@ bool ChartEditor::mouseDown(unsigned button, ChartPoint raw, unsigned flags) {
   if (button != kMouseLeft) return false;
   if (toolMode_ != kToolSelect) {
     // Hits belong to select-mode clicks; a drag that follows a click in another mode moves nothing.
-    hitItem_ = -1;
-    hitBend_ = {};
-    hitSegment_ = {};
+    forgetHits();
     rubberBand_ = false;
   }
   switch (toolMode_) {
@@ -121,7 +146,10 @@ bool ChartEditor::mouseDown(unsigned button, ChartPoint raw, unsigned flags) {
     case kToolPos:
     case kToolSet:
     case kToolCmp:
-      chart_.createItem(toolMode_ - kToolPos + kItemPos, p.x, p.y);
+      if (chart_.createItem(toolMode_ - kToolPos + kItemPos, p.x, p.y) < 0 &&
+          chart_.Type == kScenarioChart) {
+        ui_.showStatus(kScenarioPlaceMessage);
+      }
       changeToolMode(kToolSelect);
       break;
     case kToolConnection:
@@ -182,6 +210,8 @@ void ChartEditor::selectDown(ChartPoint p, unsigned flags) {
 void ChartEditor::lineClick(ChartPoint p) {
   const int kind = toolMode_ == kToolBranch ? 1 : 0;
   const int item = hitItem(chart_, p);
+  // An origin the items no longer hold ends the line; this click may begin the next one.
+  if (lineOrigin_ >= 0 && !chart_.validItem(lineOrigin_)) abandonLine();
   if (lineOrigin_ < 0) {
     if (item < 0) return;
     if (kind != 0 && chart_.items[at(item)].Type != kItemCmp) return;  // branches leave CMP items
@@ -212,11 +242,12 @@ void ChartEditor::lineClick(ChartPoint p) {
 }
 
 void ChartEditor::mouseMove(ChartPoint raw, unsigned flags) {
+  followChart();
+  const ChartPoint p = snap(raw);
   if (toolMode_ == kToolIgnoreNext) {
-    changeToolMode(kToolSelect);
+    endIgnoreMode(p);
     return;
   }
-  const ChartPoint p = snap(raw);
   lastMouse_ = p;
   const unsigned held =
       flags & (kMouseLeft | kMouseRight | kMouseMiddle | kKeyShift | kKeyCtrl | kKeyAlt);
@@ -232,9 +263,10 @@ void ChartEditor::mouseMove(ChartPoint raw, unsigned flags) {
   }
 }
 
-void ChartEditor::mouseUp(unsigned button, ChartPoint, unsigned) {
+void ChartEditor::mouseUp(unsigned button, ChartPoint raw, unsigned) {
+  followChart();
   if (toolMode_ == kToolIgnoreNext) {
-    changeToolMode(kToolSelect);
+    endIgnoreMode(snap(raw));
     return;
   }
   if (toolMode_ == kToolSelect && button != 0) rubberBand_ = false;
@@ -314,6 +346,7 @@ void ChartEditor::moveSelection(int dx, int dy) {
 }
 
 DoubleClickAction ChartEditor::doubleClick() {
+  followChart();
   DoubleClickAction action;
   if (toolMode_ != kToolSelect) return action;
   if (hitItem_ >= 0 && hitItem_ < chart_.itemCount()) {
@@ -343,6 +376,7 @@ void ChartEditor::escapeKey() {
 }
 
 void ChartEditor::deselectTool() {
+  followChart();
   changeToolMode(kToolSelect);
   lineDrawing_ = false;
   abandonLine();
@@ -350,10 +384,9 @@ void ChartEditor::deselectTool() {
 }
 
 void ChartEditor::deleteKey() {
+  followChart();
   if (toolMode_ == kToolSelect) chart_.deleteSelected();
-  hitItem_ = -1;
-  hitBend_ = {};
-  hitSegment_ = {};
+  forgetHits();
 }
 
 void ChartEditor::deleteFromMenu() {
@@ -468,6 +501,7 @@ void ChartEditor::openContextMenu(ChartPoint p) {
 }
 
 void ChartEditor::addBendPoint() {
+  followChart();
   if (hitItem_ >= 0 || !hitSegment_.found() || hitSegment_.link >= chart_.linkCount()) return;
   const auto& points = chart_.links[at(hitSegment_.link)].Point;
   if (at(hitSegment_.index) > points.size()) return;
@@ -476,6 +510,7 @@ void ChartEditor::addBendPoint() {
 }
 
 void ChartEditor::deleteBendPoint() {
+  followChart();
   if (hitItem_ >= 0 || !hitBend_.found() || hitBend_.link >= chart_.linkCount()) return;
   if (at(hitBend_.index) >= chart_.links[at(hitBend_.link)].Point.size()) return;
   chart_.deleteBendPoint(hitBend_.link, hitBend_.index);
@@ -507,10 +542,13 @@ bool ChartEditor::acceptsMotionRow(int row) {
 
 int ChartEditor::dropMotion(int row, const std::string& caption, ChartPoint point) {
   if (!acceptsMotionRow(row)) return -1;
+  followChart();
   const int item = chart_.createItem(kItemMot, point.x, point.y);
   if (item < 0) return -1;
-  chart_.items[static_cast<std::size_t>(item)].PrmByte = static_cast<std::uint8_t>(row);
-  chart_.items[static_cast<std::size_t>(item)].Name = caption;
+  ChartItem& placed = chart_.items[static_cast<std::size_t>(item)];
+  placed.PrmByte = static_cast<std::uint8_t>(row);
+  placed.Name = caption;
+  if (textWidth) placed.Width = textWidth(caption) + kMotionNamePadding;
   return item;
 }
 

@@ -36,6 +36,11 @@ enum MouseFlag : unsigned {
 
 inline constexpr int kMinGridStep = 2;
 inline constexpr const char* kSameOriginMessage = "始点と終点が同一の線は作成できません";
+// The status line's word when a place tool clicks into a scenario chart, which holds motions only.
+inline constexpr const char* kScenarioPlaceMessage =
+    "シナリオチャートには POS・SET・CMP を置けません（モーションはテーブルからドラッグします）";
+// Room beside a motion item's name, as the read-back leaves it.
+inline constexpr int kMotionNamePadding = 20;
 
 // Which entries of the canvas context menu are shown, and whether "プロパティ" is enabled.
 struct ContextMenuState {
@@ -115,8 +120,18 @@ class ChartEditor {
 
   // Motion-table drops: rows 0..79 are accepted; the item is placed unsnapped.
   static bool acceptsMotionRow(int row);
-  // Returns the new item's index, or -1 when refused.
+  // Returns the new item's index, or -1 when refused. With textWidth set, the item is made as wide
+  // as its name plus kMotionNamePadding, so the name shows whole.
   int dropMotion(int row, const std::string& caption, ChartPoint point);
+  // Width of a text in the canvas font, in pixels; empty keeps the default item width.
+  std::function<int(const std::string& text)> textWidth;
+
+  // When the chart was cleared or replaced as a whole since the editor last looked, ends the line
+  // in progress and forgets the hits and the rubber band, whose indices named the old items. Every
+  // mouse, key and menu action does this first; the canvas also before it draws.
+  void followChart();
+  // False while the editing state still belongs to a chart since replaced.
+  bool followsChart() const { return generation_ == chart_.generation.value(); }
 
   // State the drawing reads.
   bool rubberBand() const { return rubberBand_; }
@@ -143,6 +158,9 @@ class ChartEditor {
   void moveSelection(int dx, int dy);
   void openContextMenu(ChartPoint p);
   void abandonLine();
+  void forgetHits();
+  // Mode -1 ends on any mouse event, which then acts on nothing.
+  void endIgnoreMode(ChartPoint p);
 
   Chart& chart_;
   UserInterface& ui_;
@@ -161,6 +179,7 @@ class ChartEditor {
   int lineOrigin_ = -1;
   std::vector<ChartPoint> linePoints_;
   ContextMenuState menu_;
+  std::uint64_t generation_;
 };
 
 }  // namespace pvrj

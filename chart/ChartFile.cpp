@@ -727,6 +727,18 @@ std::string chartFileText(const Chart& chart) {
   return out;
 }
 
+Status writeChartFile(const Chart& chart, const std::string& path) {
+  AtomicFileWriter writer;
+  if (Status opened = writer.open(path); !opened) return opened;
+  std::string buffer;
+  buffer.reserve(kSaveChunkBytes + 4096);
+  emitChartText(chart, buffer, kSaveChunkBytes, [&writer](std::string& piece) {
+    writer.write(utf8ToCp932(piece));
+    piece.clear();
+  });
+  return writer.commit();
+}
+
 bool saveChart(const Chart& chart, const std::string& path, bool chartFilter, UserInterface& ui,
                std::string* savedPath) {
   // A path without a file name ("", "folder/") names no file to write; the extension rule would
@@ -734,20 +746,8 @@ bool saveChart(const Chart& chart, const std::string& path, bool chartFilter, Us
   const std::string target = hasFileName(path) ? chartSavePath(path, chartFilter) : std::string();
   // Nothing is created or truncated before the new contents are complete: the probe only checks,
   // and the writer fills a temporary file that replaces the target only when it is whole.
-  bool ok = !target.empty() && probeWritable(target).ok();
-  if (ok) {
-    AtomicFileWriter writer;
-    ok = writer.open(target).ok();
-    if (ok) {
-      std::string buffer;
-      buffer.reserve(kSaveChunkBytes + 4096);
-      emitChartText(chart, buffer, kSaveChunkBytes, [&writer](std::string& piece) {
-        writer.write(utf8ToCp932(piece));
-        piece.clear();
-      });
-      ok = writer.commit().ok();
-    }
-  }
+  const bool ok =
+      !target.empty() && probeWritable(target).ok() && writeChartFile(chart, target).ok();
   if (!ok) {
     ui.ShowMessageBox(kMsgError, kBtnOk, kMsgCannotSaveHere);
     return false;

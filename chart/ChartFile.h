@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "chart/Chart.h"
+#include "common/Result.h"
 #include "common/UserInterface.h"
 
 namespace pvrj {
@@ -49,6 +50,8 @@ struct OpenOutcome {
 std::string chartSavePath(const std::string& path, bool chartFilter);
 // The chart as file text (UTF-8, CR LF); saveChart writes it as CP932.
 std::string chartFileText(const Chart& chart);
+// Writes the chart file to path as it is (no extension rule, no message): complete or not at all.
+Status writeChartFile(const Chart& chart, const std::string& path);
 // Saves the chart and names the file written in the status line; on failure (also for a path
 // without a file name) shows the error box and returns false. savedPath, if given, receives the
 // path written.

@@ -173,7 +173,10 @@ int hitItem(const Chart& chart, ChartPoint p) {
 
 PointHit hitBendPoint(const Chart& chart, ChartPoint p) {
   for (int l = chart.linkCount() - 1; l >= 0; --l) {
-    const auto& points = chart.links[static_cast<std::size_t>(l)].Point;
+    const ChartLink& link = chart.links[static_cast<std::size_t>(l)];
+    // A line whose origin is no item is not drawn, so none of its points can be hit either.
+    if (!chart.validItem(link.Origin)) continue;
+    const auto& points = link.Point;
     for (std::size_t k = 0; k < points.size(); ++k) {
       const ChartPoint q = points[k];
       if (p.x - kBendHitLow <= q.x && q.x <= p.x + kBendHitHigh && p.y - kBendHitLow <= q.y &&

@@ -97,7 +97,8 @@ struct PointHit {
 };
 // The topmost (highest index) item whose box holds the point, or -1.
 int hitItem(const Chart& chart, ChartPoint p);
-// A bend point within the tolerance, links searched from the highest index down.
+// A bend point within the tolerance, links searched from the highest index down; links whose
+// origin names no item are skipped, as they are not drawn.
 PointHit hitBendPoint(const Chart& chart, ChartPoint p);
 // A segment whose middle lies within the tolerance, links searched from index 0 up.
 PointHit hitSegment(const Chart& chart, ChartPoint p);

@@ -23,7 +23,8 @@ int comNumber(const std::string& text) {
 
 }  // namespace
 
-BoardSession::BoardSession(const CliOptions& options) : portName_(options.port), ui_(options.yes) {
+BoardSession::BoardSession(const CliOptions& options)
+    : portName_(options.port), ui_(options.yes), comm_(&dispatcher_) {
   configureBoardLine(comm_);
   link_ = std::make_unique<BoardLink>(comm_, ui_);
 }

@@ -29,6 +29,9 @@ class BoardSession {
   int open();
 
   BoardLink& link() { return *link_; }
+  // The port, whose OnReceive events are queued on the dispatcher until drained.
+  TCommX& port() { return comm_; }
+  QueueDispatcher& dispatcher() { return dispatcher_; }
   ConsoleUserInterface& ui() { return ui_; }
   const std::string& portName() const { return portName_; }
   // Says on stderr which exchange of action failed and how; returns kExitNoBoard.
@@ -37,6 +40,7 @@ class BoardSession {
  private:
   std::string portName_;
   ConsoleUserInterface ui_;
+  QueueDispatcher dispatcher_;  // outlives the port that posts to it
   TCommX comm_;
   std::unique_ptr<BoardLink> link_;
 };

@@ -21,10 +21,13 @@ MainSettings readMainSettings(const std::string& path) {
   Result<IniFile> ini = IniFile::load(path);
   if (!ini) return s;
   s.grid = ini->readBool(kSettingsSection, "Grid", false);
-  s.gridWidth = std::max(ini->readInteger(kSettingsSection, "GridWidth", kSettingsMinGridStep),
-                         kSettingsMinGridStep);
-  s.gridHeight = std::max(ini->readInteger(kSettingsSection, "GridHeight", kSettingsMinGridStep),
-                          kSettingsMinGridStep);
+  auto step = [&ini](const char* key) {
+    if (!ini->hasKey(kSettingsSection, key)) return kDefaultGridStep;
+    return std::max(ini->readInteger(kSettingsSection, key, kSettingsMinGridStep),
+                    kSettingsMinGridStep);
+  };
+  s.gridWidth = step("GridWidth");
+  s.gridHeight = step("GridHeight");
   const int port = ini->readInteger(kSettingsSection, "CommPort", 0);
   s.commPort = port >= 0 && port <= kMaxComPort ? port : 0;
   return s;

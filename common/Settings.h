@@ -8,13 +8,15 @@ namespace pvrj {
 inline constexpr const char* kSettingsFileName = "PVR3J.ini";
 inline constexpr const char* kSettingsSection = "PVR3";
 inline constexpr int kSettingsMinGridStep = 2;
+// The grid step of a settings file without "GridWidth" or "GridHeight" (a fresh install).
+inline constexpr int kDefaultGridStep = 10;
 inline constexpr int kMaxComPort = 20;
 
 // Keys of the settings file's main-window part.
 struct MainSettings {
   bool grid = false;
-  int gridWidth = kSettingsMinGridStep;
-  int gridHeight = kSettingsMinGridStep;
+  int gridWidth = kDefaultGridStep;
+  int gridHeight = kDefaultGridStep;
   int commPort = 0;  // 0 "OFF", n "COM"n
   friend bool operator==(const MainSettings&, const MainSettings&) = default;
 };
@@ -23,7 +25,8 @@ struct MainSettings {
 std::string mainSettingsPath(const std::string& folder);
 
 // Reads "Grid", "GridWidth", "GridHeight" and "CommPort"; a missing or unreadable file gives the
-// defaults. Steps below 2 become 2; a port outside 0..20 becomes 0 ("OFF").
+// defaults. A missing step is 10; a stored one below 2 (or not a number) becomes 2; a port outside
+// 0..20 becomes 0 ("OFF").
 MainSettings readMainSettings(const std::string& path);
 
 // Writes the four keys into the file, keeping every other key and section as it was. False when

@@ -75,11 +75,42 @@ std::string userConfigFolder() {
   return joinPath(base, "pivora");
 }
 
+std::string userStateFolder() {
+  std::string base = environment("XDG_STATE_HOME");
+  if (base.empty() || base.front() != '/') base = joinPath(homeFolder(), ".local/state");
+  return joinPath(base, "pivora");
+}
+
+std::string userDataFolder() {
+  std::string base = environment("XDG_DATA_HOME");
+  if (base.empty() || base.front() != '/') base = joinPath(homeFolder(), ".local/share");
+  return base;
+}
+
+bool isInstalledProgramFolder(const std::string& exeFolder) {
+  if (isSystemFolder(exeFolder)) return true;
+  // <prefix>/bin beside <prefix>/share/pivora-j, as cmake --install and the package lay it out;
+  // writable or not, its settings do not belong among the programs.
+  std::string folder = exeFolder;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  const std::size_t slash = folder.rfind('/');
+  if (slash == std::string::npos || folder.compare(slash + 1, std::string::npos, "bin") != 0) {
+    return false;
+  }
+  struct stat st {};
+  const std::string data = joinPath(folder.substr(0, slash + 1), kInstalledDataFolder);
+  return stat(data.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::string settingsFolder() {
   std::string forced = environment(kSettingsDirVariable);
   if (!forced.empty()) return forced;
-  std::string exeFolder = executableFolder();
-  if (!exeFolder.empty() && !isSystemFolder(exeFolder) && access(exeFolder.c_str(), W_OK) == 0) {
+  return settingsFolderFor(executableFolder());
+}
+
+std::string settingsFolderFor(const std::string& exeFolder) {
+  if (!exeFolder.empty() && !isInstalledProgramFolder(exeFolder) &&
+      access(exeFolder.c_str(), W_OK) == 0) {
     return exeFolder;
   }
   std::string user = userConfigFolder();

@@ -19,11 +19,28 @@ std::string executableFolder();
 // The per-user folder: $XDG_CONFIG_HOME/pivora, by default ~/.config/pivora.
 std::string userConfigFolder();
 
+// The per-user folder for what the editor keeps between runs besides its settings (the autosaved
+// chart, the recent files): $XDG_STATE_HOME/pivora, by default ~/.local/state/pivora. Not made
+// here.
+std::string userStateFolder();
+
+// The per-user data folder of the desktop: $XDG_DATA_HOME, by default ~/.local/share.
+std::string userDataFolder();
+
+// The program's data folder beside an installed editor's bin/ (<prefix>/share/pivora-j).
+inline constexpr const char* kInstalledDataFolder = "share/pivora-j";
+
+// Whether exeFolder is an installed editor's: under /usr, /bin, /sbin or /lib, or a bin/ with
+// the program's data folder beside it (any prefix, also one the user can write to).
+bool isInstalledProgramFolder(const std::string& exeFolder);
+
 // The folder for "PVR3J.ini", "PATTERN.ini" and ports/: PVRJ_SETTINGS_DIR when set; else the
-// executable's folder when it is writable and not an installed one under /usr (a portable
-// install, the build tree); else the per-user folder, which is created when missing so the settings
-// can be written there.
+// executable's folder when it is writable and not an installed one (a portable install, the build
+// tree); else the per-user folder, which is created when missing so the settings can be written
+// there.
 std::string settingsFolder();
+// The same for a program in exeFolder.
+std::string settingsFolderFor(const std::string& exeFolder);
 
 // settingsFolder() + "/" + fileName.
 std::string settingsFilePath(const std::string& fileName);

@@ -18,6 +18,8 @@ namespace pvrj {
 
 namespace {
 
+constexpr int kPromptVisibleRows = 20;
+
 DialogAnswerer& answerer() {
   static DialogAnswerer a;
   return a;
@@ -183,7 +185,10 @@ NumberPromptDialog::NumberPromptDialog(const Prompt& prompt, QWidget* parent)
 
   list_->setObjectName(QStringLiteral("PromptList"));
   list_->setEditable(false);  // the user can only pick
-  list_->setMaxVisibleItems(20);
+  list_->setMaxVisibleItems(kPromptVisibleRows);
+  // Styles that open the list over the box as a menu ignore the row limit and showed all 85 slots
+  // as tall as the screen; a drop-down list keeps it.
+  list_->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
   for (const std::string& item : splitCommaText(prompt.PromptItems)) {
     list_->addItem(QString::fromStdString(item));
   }
@@ -242,7 +247,14 @@ void QtUserInterface::showStatus(const std::string& message) {
 }
 
 void QtUserInterface::setBusy(bool busy) {
-  if (window_) window_->setWindowTitle(QString::fromUtf8(busy ? kBusyTitle : kAppTitle));
+  busy_ = busy;
+  // kBusyTitle is what this gives for the plain title.
+  if (window_) window_->setWindowTitle(busy ? title_ + QStringLiteral(" [通信中]") : title_);
+}
+
+void QtUserInterface::setTitle(const QString& title) {
+  title_ = title;
+  setBusy(busy_);
 }
 
 void QtUserInterface::setBoardState(const std::string& text) {

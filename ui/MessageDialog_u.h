@@ -76,14 +76,19 @@ class QtUserInterface : public UserInterface {
   int ShowMessageBox(int kind, int buttons, const std::string& text) override;
   bool NumberPrompt(Prompt& prompt) override;
   void showStatus(const std::string& message) override;
+  // While the board is talked to the caption is the window's title and " [通信中]".
   void setBusy(bool busy) override;
   void setBoardState(const std::string& text) override;
+  // The window's title when the board is not being talked to ("Pivora J" until set).
+  void setTitle(const QString& title);
   // Handles pending events except user input, so a click cannot start a second board exchange
   // in the middle of one that is waiting for its reply.
   void processEvents() override;
 
  private:
   QPointer<QWidget> window_;
+  QString title_ = QString::fromUtf8(kAppTitle);
+  bool busy_ = false;
   QPointer<QLineEdit> statusLine_;
   QPointer<QLabel> boardState_;
 };

@@ -1,5 +1,6 @@
 // Tests of the chart canvas: what the painted picture shows, and the mouse, menu and drop wiring.
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMenu>
 #include <QMimeData>
 #include <QRandomGenerator>
@@ -337,6 +338,43 @@ class ChartCanvasTest : public QObject {
     QCOMPARE(pixel(canvas->image(), 150, 15), QColor(255, 0, 0));
   }
 
+  void lineInProgressGoesWithAReplacedChart() {
+    addItem(chart, kItemPos, 0, 0);
+    addItem(chart, kItemPos, 300, 0);
+    addItem(chart, kItemPos, 400, 100);
+    canvas->editor().setToolMode(kToolConnection);
+    QTest::mouseClick(canvas.get(), Qt::LeftButton, {}, QPoint(410, 110));
+    QMouseEvent hover(QEvent::MouseMove, QPointF(225, 200), QPointF(225, 200), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas.get(), &hover);
+    QVERIFY(countPixels(canvas->image(), canvas->image().rect(), QColor(255, 0, 0)) > 50);
+    // A read-back or another file puts two new items in place of the three.
+    chart.clear();
+    addItem(chart, kItemPos, 0, 0);
+    addItem(chart, kItemPos, 300, 0);
+    canvas->redraw();
+    QCOMPARE(countPixels(canvas->image(), canvas->image().rect(), QColor(255, 0, 0)), 0);
+    QTest::mouseClick(canvas.get(), Qt::LeftButton, {}, QPoint(310, 10));
+    QCOMPARE(chart.linkCount(), 0);
+    QCOMPARE(canvas->editor().lineOrigin(), 1);
+  }
+
+  void droppedMotionShowsItsWholeName() {
+    QMimeData mime;
+    mime.setData(kMotionRowMime, encodeMotionRow(2, QStringLiteral("M3 WAVE2")));
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas.get(), &dropped);
+    QCOMPARE(chart.itemCount(), 1);
+    // The name is centred in the box, inside its one-pixel outline.
+    const int text =
+        QFontMetrics(QApplication::font()).horizontalAdvance(QStringLiteral("M3 WAVE2"));
+    QVERIFY2(text <= chart.items[0].Width - 2,
+             qPrintable(QStringLiteral("%1 > %2").arg(text).arg(chart.items[0].Width - 2)));
+  }
+
   void cachedPaintingMatchesStraightforwardPainting() {
     for (quint32 seed : {7u, 11u, 2024u}) {
       chart = Chart();
@@ -469,6 +507,25 @@ class ChartCanvasTest : public QObject {
     chart.items[1].Selected = true;
     entries.at(4)->trigger();  // "黒"
     QCOMPARE(chart.items[1].Color, std::uint32_t(0));
+  }
+
+  // While a chooser is open another start may hand over a chart that replaces this one: the
+  // choosers stop, and nothing is written into items that the old indices no longer name.
+  void aChartReplacedWhileTheChooserIsOpenStopsTheChoosers() {
+    for (int i = 0; i < 4; ++i) addItem(chart, kItemPos, i * 60, 0);
+    for (ChartItem& item : chart.items) item.Selected = true;
+    int calls = 0;
+    canvas->chooseColor = [&](std::uint32_t) -> std::optional<std::uint32_t> {
+      if (++calls == 1) {
+        chart.clear();
+        addItem(chart, kItemPos, 0, 0);
+      }
+      return 0x123456u;
+    };
+    canvas->ColorMenu->actions().last()->trigger();
+    QCOMPARE(calls, 1);
+    QCOMPARE(chart.itemCount(), 1);
+    QCOMPARE(chart.items[0].Color, kWhite);
   }
 
   void motionRowsDropAsMotionItems() {

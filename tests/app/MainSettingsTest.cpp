@@ -38,9 +38,32 @@ class MainSettingsTest : public QObject {
     QTemporaryDir dir;
     const MainSettings s = readMainSettings(pathIn(dir, "PVR3J.ini"));
     QCOMPARE(s, MainSettings{});
-    QCOMPARE(s.gridWidth, 2);
+    QCOMPARE(s.gridWidth, 10);
+    QCOMPARE(s.gridHeight, 10);
     QCOMPARE(s.commPort, 0);
     QVERIFY(!s.grid);
+  }
+
+  void missingGridStepIsTenAndAStoredOneIsKept_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("y");
+    QTest::newRow("no steps") << "[PVR3]\r\nGrid=1\r\n" << 10 << 10;
+    QTest::newRow("width only") << "[PVR3]\r\nGridWidth=4\r\n" << 4 << 10;
+    QTest::newRow("height only") << "[PVR3]\r\nGridHeight=2\r\n" << 10 << 2;
+    QTest::newRow("both") << "[PVR3]\r\nGridWidth=2\r\nGridHeight=16\r\n" << 2 << 16;
+    QTest::newRow("other section") << "[Other]\r\nGridWidth=4\r\n" << 10 << 10;
+  }
+  void missingGridStepIsTenAndAStoredOneIsKept() {
+    QFETCH(QString, text);
+    QFETCH(int, x);
+    QFETCH(int, y);
+    QTemporaryDir dir;
+    const std::string path = pathIn(dir, "PVR3J.ini");
+    writeText(path, text.toStdString());
+    const MainSettings s = readMainSettings(path);
+    QCOMPARE(s.gridWidth, x);
+    QCOMPARE(s.gridHeight, y);
   }
 
   void roundTripKeepsForeignKeysAndSections() {

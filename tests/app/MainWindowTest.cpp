@@ -11,20 +11,27 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QGlyphRun>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QRawFont>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollArea>
+#include <QSet>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolBar>
+#include <QTextLayout>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
 #include <memory>
@@ -32,6 +39,7 @@
 
 #include "QtTestRunner.h"
 #include "app/ChartCanvas.h"
+#include "app/FlowToolBar.h"
 #include "app/Main_u.h"
 #include "app/SingleInstance.h"
 #include "chart/ChartEditor.h"
@@ -92,6 +100,42 @@ class PseudoTerminal {
   int fd_ = -1;
 };
 
+// The tool bars' controls: bar, control, hint.
+const char* const kToolBarControls[][3] = {
+    {"ToolBar1", "OpenBtn", "ロードボタン"},
+    {"ToolBar1", "SaveBtn", "セーブボタン"},
+    {"ToolBar1", "FormBtn", "環境設定ボタン"},
+    {"ToolBar1", "InfoBtn", "インフォメーションボタン"},
+    {"ToolBar1", "ExitBtn", "終了ボタン"},
+    {"PartsMenu", "SelectBtn", "選択ボタン"},
+    {"PartsMenu", "GridSw", "グリッドスイッチ"},
+    {"PartsMenu", "SetStartBtn", "始点配置ボタン"},
+    {"PartsMenu", "SetItem1Btn", "ポジション配置ボタン"},
+    {"PartsMenu", "SetItem2Btn", "設定値配置ボタン"},
+    {"PartsMenu", "SetItem3Btn", "分岐配置ボタン"},
+    {"PartsMenu", "Link1Btn", "接続配線ボタン"},
+    {"PartsMenu", "Link2Btn", "分岐配線ボタン"},
+    {"PartsMenu", "CompileBtn", "コンパイルボタン"},
+    {"PartsMenu", "UndoBtn", "元に戻すボタン (Ctrl+Z)"},
+    {"PartsMenu", "RedoBtn", "やり直しボタン (Ctrl+Shift+Z, Ctrl+Y)"},
+    {"CommandMenu", "HomePosBtn", "ホームポジションボタン"},
+    {"CommandMenu", "MotWriteBtn", "書込ボタン"},
+    {"CommandMenu", "MotReadBtn", "読込ボタン"},
+    {"CommandMenu", "MotDelBtn", "消去ボタン"},
+    {"CommandMenu", "MotStpBtn", "停止ボタン"},
+    {"CommandMenu", "SpeedButton1", "一時停止ボタン"},
+    {"CommandMenu", "MotRunBtn", "再生ボタン"},
+    {"ToolsMenu", "HomeBtn", "トリム調整ボタン"},
+    {"ToolsMenu", "OptionBtn", "オプションボタン"},
+    {"ToolsMenu", "AdBtn", "アナログボタン"},
+    {"ToolsMenu", "QVSBtn", "ＱＶＳボタン"},
+    {"ToolsMenu", "OptionMenu3", "受信機ボタン"},
+    {"ToolsMenu", "TableBtn", "テーブルボタン"},
+    {"CommMenu", "Sync", "シンクロスイッチ"},
+    {"CommMenu", "CommPort", "シリアルポートメニュー"},
+    {"StatusMenu", "Edit2", "ステータス"},
+};
+
 // Two POS items, both selected.
 void twoSelectedItems(Chart& chart) {
   chart.createItem(kItemPos, 50, 50);
@@ -140,12 +184,11 @@ class MainWindowTest : public QObject {
     const char* bars[][2] = {{"ToolBar1", "FILE"},      {"PartsMenu", "PARTS"},
                              {"CommandMenu", "Commad"}, {"ToolsMenu", "Tools"},
                              {"CommMenu", "COMM"},      {"StatusMenu", "STATUS"}};
-    QCOMPARE(w.findChildren<QToolBar*>().size(), 6);
+    QCOMPARE(w.findChildren<FlowToolBar*>().size(), 6);
     for (auto& bar : bars) {
-      auto* b = w.findChild<QToolBar*>(QLatin1String(bar[0]));
+      auto* b = w.findChild<FlowToolBar*>(QLatin1String(bar[0]));
       QVERIFY2(b, bar[0]);
       QCOMPARE(b->windowTitle(), QString::fromUtf8(bar[1]));
-      QVERIFY(b->isMovable());
     }
 
     QCOMPARE(w.pages->count(), 3);
@@ -163,8 +206,9 @@ class MainWindowTest : public QObject {
     for (int i = 0; i < 3; ++i) {
       auto* panel = w.statusPanels->findChild<QLabel*>(QStringLiteral("StaBarPanel%1").arg(i));
       QVERIFY(panel);
-      QCOMPARE(panel->width(), widths[i]);
+      QVERIFY(panel->width() >= widths[i]);  // wider only where the text needs it
     }
+    QCOMPARE(w.statusPanels->findChild<QLabel*>(QStringLiteral("StaBarPanel2"))->width(), 50);
     QCOMPARE(w.panelText(0), QStringLiteral("X = 0  Y = 0"));
     QCOMPARE(w.panelText(2), QString());
 
@@ -182,43 +226,64 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.Sync->text(), QStringLiteral("SYNC"));
   }
 
+  // Every control of the tool bars shows whole, its text inside its button, and nothing overlaps,
+  // at the start size and when the window is made narrow: the bars and their buttons wrap.
+  void toolBarsWrapAndNothingIsCut_data() {
+    QTest::addColumn<int>("width");
+    QTest::newRow("start size") << 650;
+    QTest::newRow("450") << 450;
+    QTest::newRow("400") << 400;
+    QTest::newRow("narrower than any bar") << 200;
+  }
+  void toolBarsWrapAndNothingIsCut() {
+    QFETCH(int, width);
+    TPivora3 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.resize(width, 580);
+    // A window cannot be made narrower than its widest control; below that it stays as narrow
+    // as it can.
+    QTRY_COMPARE(w.width(), std::max(width, w.minimumSizeHint().width()));
+    QVERIFY(w.width() <= std::max(width, 400));
+    QApplication::sendPostedEvents();
+    w.layout()->activate();
+
+    const QRect window = w.rect();
+    const QRect pagesTop = QRect(w.pages->mapTo(&w, QPoint(0, 0)), w.pages->size());
+    QList<QRect> placed;
+    int controls = 0;
+    for (const auto& row : kToolBarControls) {
+      const QString name = QString::fromUtf8(row[1]);
+      auto* bar = w.findChild<QWidget*>(QString::fromUtf8(row[0]));
+      QVERIFY(bar);
+      auto* control = bar->findChild<QWidget*>(name);
+      QVERIFY2(control, qPrintable(name));
+      ++controls;
+      const QRect barRect(bar->mapTo(&w, QPoint(0, 0)), bar->size());
+      QVERIFY2(window.contains(barRect), qPrintable(bar->objectName()));
+      QVERIFY2(barRect.bottom() < pagesTop.top(), qPrintable(bar->objectName()));
+      QVERIFY2(control->isVisible(), qPrintable(name));
+      const QRect r(control->mapTo(&w, QPoint(0, 0)), control->size());
+      QVERIFY2(barRect.contains(r), qPrintable(name));
+      QVERIFY2(window.contains(r), qPrintable(name));
+      QVERIFY2(r.width() >= control->sizeHint().width(), qPrintable(name));
+      for (const QRect& other : placed) QVERIFY2(!r.intersects(other), qPrintable(name));
+      placed.append(r);
+      if (auto* button = qobject_cast<QToolButton*>(control)) {
+        const int text = QFontMetrics(button->font()).horizontalAdvance(button->text());
+        QVERIFY2(
+            text <= button->width() - 2,
+            qPrintable(QStringLiteral("%1: %2 in %3").arg(name).arg(text).arg(button->width())));
+      }
+    }
+    QCOMPARE(controls, 32);
+  }
+
   void everyControlHasItsNameAndHint_data() {
     QTest::addColumn<QString>("bar");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("hint");
-    const char* rows[][3] = {
-        {"ToolBar1", "OpenBtn", "ロードボタン"},
-        {"ToolBar1", "SaveBtn", "セーブボタン"},
-        {"ToolBar1", "FormBtn", "環境設定ボタン"},
-        {"ToolBar1", "InfoBtn", "インフォメーションボタン"},
-        {"ToolBar1", "ExitBtn", "終了ボタン"},
-        {"PartsMenu", "SelectBtn", "選択ボタン"},
-        {"PartsMenu", "GridSw", "グリッドスイッチ"},
-        {"PartsMenu", "SetStartBtn", "始点配置ボタン"},
-        {"PartsMenu", "SetItem1Btn", "ポジション配置ボタン"},
-        {"PartsMenu", "SetItem2Btn", "設定値配置ボタン"},
-        {"PartsMenu", "SetItem3Btn", "分岐配置ボタン"},
-        {"PartsMenu", "Link1Btn", "接続配線ボタン"},
-        {"PartsMenu", "Link2Btn", "分岐配線ボタン"},
-        {"PartsMenu", "CompileBtn", "コンパイルボタン"},
-        {"CommandMenu", "HomePosBtn", "ホームポジションボタン"},
-        {"CommandMenu", "MotWriteBtn", "書込ボタン"},
-        {"CommandMenu", "MotReadBtn", "読込ボタン"},
-        {"CommandMenu", "MotDelBtn", "消去ボタン"},
-        {"CommandMenu", "MotStpBtn", "停止ボタン"},
-        {"CommandMenu", "SpeedButton1", "一時停止ボタン"},
-        {"CommandMenu", "MotRunBtn", "再生ボタン"},
-        {"ToolsMenu", "HomeBtn", "トリム調整ボタン"},
-        {"ToolsMenu", "OptionBtn", "オプションボタン"},
-        {"ToolsMenu", "AdBtn", "アナログボタン"},
-        {"ToolsMenu", "QVSBtn", "ＱＶＳボタン"},
-        {"ToolsMenu", "OptionMenu3", "受信機ボタン"},
-        {"ToolsMenu", "TableBtn", "テーブルボタン"},
-        {"CommMenu", "Sync", "シンクロスイッチ"},
-        {"CommMenu", "CommPort", "シリアルポートメニュー"},
-        {"StatusMenu", "Edit2", "ステータス"},
-    };
-    for (auto& r : rows) {
+    for (auto& r : kToolBarControls) {
       QTest::newRow(r[1]) << QString::fromUtf8(r[0]) << QString::fromUtf8(r[1])
                           << QString::fromUtf8(r[2]);
     }
@@ -228,7 +293,7 @@ class MainWindowTest : public QObject {
     QFETCH(QString, name);
     QFETCH(QString, hint);
     TPivora3 w;
-    auto* toolBar = w.findChild<QToolBar*>(bar);
+    auto* toolBar = w.findChild<FlowToolBar*>(bar);
     QVERIFY(toolBar);
     // The control sits on its bar as a widget (a button, box or list) with its name and hint.
     auto* control = toolBar->findChild<QWidget*>(name);
@@ -283,7 +348,12 @@ class MainWindowTest : public QObject {
     QVERIFY(QFile::exists(iniPath()));
     QVERIFY(!w.GridSw->isChecked());
     QCOMPARE(w.CommPort->currentIndex(), 0);
+    // A fresh install snaps to 10 x 10 once the grid is switched on.
+    QCOMPARE(w.canvas->editor().gridStepX(), 10);
+    QCOMPARE(w.canvas->editor().gridStepY(), 10);
     QCOMPARE(readIni().readString("PVR3", "CommPort", "?"), std::string("0"));
+    QCOMPARE(readIni().readString("PVR3", "GridWidth", "?"), std::string("10"));
+    QCOMPARE(readIni().readString("PVR3", "GridHeight", "?"), std::string("10"));
   }
 
   void quitAnsweredNoKeepsRunning() {
@@ -449,9 +519,12 @@ class MainWindowTest : public QObject {
     Asked asked;
     setDialogAnswerer([&](QDialog& d) {
       if (auto* files = qobject_cast<QFileDialog*>(&d)) {
+        const auto close = qScopeGuard([&d] {
+          if (d.isVisible()) d.reject();
+        });
         QCOMPARE(files->nameFilters(),
                  QStringList({QStringLiteral("VLBファイル (*.VLB)"),
-                              QStringLiteral("全てのファイルを表示する (*.*)")}));
+                              QStringLiteral("全てのファイルを表示する (*)")}));
         files->selectNameFilter(files->nameFilters().first());
         files->selectFile(chosen);
         static_cast<QDialog*>(files)->accept();
@@ -501,6 +574,36 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.chart().itemCount(), 3);
     // The load dialog leaves the tool that swallows the click that closed it.
     QCOMPARE(w.canvas->editor().toolMode(), int(kToolIgnoreNext));
+  }
+
+  void allFilesFilterListsFilesWithoutADot() {
+    TPivora3 w;
+    const QString folder = dir_->path() + QStringLiteral("/charts");
+    QVERIFY(QDir().mkpath(folder));
+    for (const char* name : {"wave.VLB", "motion", "notes.txt"})
+      QVERIFY(
+          writeTextFile((folder + QLatin1Char('/') + QLatin1String(name)).toStdString(), "x").ok());
+    int chartRows = -1;
+    int allRows = -1;
+    setDialogAnswerer([&](QDialog& d) {
+      // A failed check returns early; the dialog still closes.
+      const auto close = qScopeGuard([&d] { d.reject(); });
+      auto* files = qobject_cast<QFileDialog*>(&d);
+      QVERIFY(files);
+      auto* model = files->findChild<QFileSystemModel*>();
+      QVERIFY(model);
+      files->setDirectory(folder);
+      const QModelIndex index = model->index(folder);
+      // The folder is read in the background; each filter is applied to what was read.
+      QTRY_VERIFY_WITH_TIMEOUT(model->rowCount(index) > 0, 10000);
+      chartRows = model->rowCount(index);
+      files->selectNameFilter(files->nameFilters().at(1));
+      QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(index), 3, 10000);
+      allRows = model->rowCount(index);
+    });
+    w.OpenBtn->trigger();
+    QCOMPARE(chartRows, 1);
+    QCOMPARE(allRows, 3);
   }
 
   void portIsOpenedAtStartAndOnCloseUp() {
@@ -562,6 +665,32 @@ class MainWindowTest : public QObject {
     QVERIFY(w.statusLine->text().endsWith(QStringLiteral("> シリアルポートを閉じました")));
   }
 
+  void statusLineKeepsItsFontWhateverTheMessage() {
+    TPivora3 w;
+    w.CommPort->setCurrentIndex(0);
+    w.CommPortCloseUp();
+    QVERIFY(w.statusLine->text().endsWith(QStringLiteral("シリアルポートを閉じました")));
+    QVERIFY(w.statusLine->font().bold());
+    // The time stamp measures the same before a Japanese message as before a Latin one, and each
+    // message is drawn in one family.
+    const QFont font = w.statusLine->font();
+    const QFontMetrics metrics(font);
+    const QString stamp = QStringLiteral("12:34:56> ");
+    const QString offLine = stamp + w.statusLine->text().mid(stamp.size());
+    const QString comLine = stamp + QStringLiteral("COM3 設定完了");
+    QCOMPARE(metrics.horizontalAdvance(offLine, int(stamp.size())),
+             metrics.horizontalAdvance(comLine, int(stamp.size())));
+    QSet<QString> families;
+    for (const QString& line : {offLine, comLine}) {
+      QTextLayout layout(line, font);
+      layout.beginLayout();
+      layout.createLine();
+      layout.endLayout();
+      for (const QGlyphRun& run : layout.glyphRuns()) families.insert(run.rawFont().familyName());
+    }
+    QCOMPARE(families.size(), 1);
+  }
+
   void statusLineAndMousePanel() {
     TPivora3 w;
     w.showStatus("書込成功");
@@ -573,6 +702,31 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.panelText(0), QStringLiteral("X = 12  Y = 340"));
     w.ui().setBoardState("スリープ");
     QCOMPARE(w.panelText(1), QStringLiteral("スリープ"));
+  }
+
+  void statusBarPanelsShowTheirWholeText() {
+    TPivora3 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto fits = [&w](int panel) {
+      auto* label = w.statusPanels->findChild<QLabel*>(QStringLiteral("StaBarPanel%1").arg(panel));
+      const QFontMetrics metrics(label->font());
+      // A framed label sets its text in by half an "x".
+      const int room =
+          label->contentsRect().width() - metrics.horizontalAdvance(QLatin1Char('x')) / 2;
+      const int text = metrics.horizontalAdvance(label->text());
+      return text <= room
+                 ? QString()
+                 : QStringLiteral("\"%1\": %2 > %3").arg(label->text()).arg(text).arg(room);
+    };
+    for (int xy : {100, 640, 7999}) {
+      emit w.canvas->mousePositionChanged(xy, xy);
+      QVERIFY2(fits(0).isEmpty(), qPrintable(fits(0)));
+    }
+    for (const char* state : {"スリープ", "動作中"}) {
+      w.ui().setBoardState(state);
+      QVERIFY2(fits(1).isEmpty(), qPrintable(fits(1)));
+    }
   }
 
   void activationHidesTheItemEditors() {
@@ -588,7 +742,7 @@ class MainWindowTest : public QObject {
     }  // a window that went away is skipped
     QApplication::setActiveWindow(&editor);
     QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitFor([&] { return w.isActiveWindow(); }, 2000));
+    QVERIFY(QTest::qWaitFor([&] { return w.isActiveWindow(); }, 10000));
     QVERIFY(!editor.isVisible());
   }
 

@@ -1,4 +1,5 @@
 // Window tests of the shared message box, the slot prompt and the windows' user interface.
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -289,6 +290,25 @@ class MessageDialogTest : public QObject {
     QVERIFY(dlg.okButton()->isDefault());
     QCOMPARE(dlg.okButton()->text(), QStringLiteral("OK"));
     QCOMPARE(dlg.cancelButton()->text(), QStringLiteral("Cancel"));
+  }
+
+  void slotListOpensAtMostTwentyRowsTall() {
+    Prompt p;
+    p.PromptTitle = "書込";
+    p.PromptText = "書込先を選択してください";
+    p.PromptItems = quotedSlots(80, 5);
+    NumberPromptDialog dlg(p);
+    QCOMPARE(dlg.list()->count(), 85);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    dlg.list()->showPopup();
+    QAbstractItemView* view = dlg.list()->view();
+    QTRY_VERIFY(view->isVisible());
+    const int row = view->sizeHintForRow(0);
+    QVERIFY(row > 0);
+    const int rows = view->viewport()->height() / row;
+    dlg.list()->hidePopup();
+    QVERIFY2(rows >= 19 && rows <= 20, qPrintable(QString::number(rows)));
   }
 
   void statusLineTextHasTimeThenMessage() {

@@ -3,6 +3,7 @@
 #include "QtTestRunner.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <cstring>
@@ -33,6 +34,11 @@ int main(int argc, char** argv) {
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // The windows keep their autosave and recent files in the state folder and add to the
+  // desktop's recent list: a folder of the run's own, never the user's.
+  QTemporaryDir stateHome;
+  qputenv("XDG_STATE_HOME", (stateHome.path() + QStringLiteral("/state")).toUtf8());
+  qputenv("XDG_DATA_HOME", (stateHome.path() + QStringLiteral("/data")).toUtf8());
   // The first argument names the class; the rest go to Qt Test (test functions, -v2, ...).
   const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
   std::vector<char*> qtArgs{argv[0]};

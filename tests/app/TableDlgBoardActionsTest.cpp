@@ -21,6 +21,7 @@
 #include "app/ChartCanvas.h"
 #include "app/Main_u.h"
 #include "app/TableDlg_u.h"
+#include "common/UserInterface.h"
 #include "ui/MessageDialog_u.h"
 
 using namespace pvrj;
@@ -136,18 +137,31 @@ class TableDlgBoardActionsTest : public QObject {
     QCOMPARE(w.pages->tabText(0), QString("EDIT WALK"));
     QCOMPARE(w.dumpView->count(), 3);
 
-    // Another program asks for slot 5, then for 85, which is ignored.
+    // Another program asks for slot 5; then for 85, which is ignored, and 5 again. Every exchange
+    // shows the busy caption (the title, which now names the read chart as modified, and
+    // " [通信中]"), so counting captions tells whether 85 reached the board: requests on one
+    // connection are handled in order, so 85 is done once the second 5 has played.
+    QCOMPARE(w.windowTitle(), QStringLiteral("無題* - Pivora J"));
+    int exchanges = 0;
+    connect(&w, &QWidget::windowTitleChanged, &w, [&exchanges](const QString& title) {
+      if (title == QStringLiteral("無題* - Pivora J [通信中]")) ++exchanges;
+    });
     QLocalSocket client;
     client.connectToServer(socketName());
     QVERIFY(client.waitForConnected(kBoardStartMs));
-    w.statusLine->clear();
-    client.write("85\n");
-    client.flush();
-    QTest::qWait(200);
-    QVERIFY(!w.statusLine->text().contains("再生コマンド送信"));
-    client.write("5\n");
-    client.flush();
-    QTRY_VERIFY_WITH_TIMEOUT(w.statusLine->text().endsWith("再生コマンド送信"), kBoardStartMs);
+    auto play = [&](const QByteArray& requests) {
+      w.statusLine->clear();
+      const int before = exchanges;
+      client.write(requests);
+      client.flush();
+      if (!QTest::qWaitFor([&] { return w.statusLine->text().endsWith("再生コマンド送信"); },
+                           kBoardStartMs))
+        return -1;
+      return exchanges - before;
+    };
+    const int onePlay = play("5\n");
+    QVERIFY(onePlay > 0);
+    QCOMPARE(play("85\n5\n"), onePlay);
   }
 
   void playRequestDuringAWriteIsPlayedWhenTheWriteEnds() {

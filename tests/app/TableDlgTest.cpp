@@ -1,8 +1,11 @@
 // Window tests of the motion table window: its rows, the read button, editing a row through the
 // data dialog, and the drag payload.
 #include <QCheckBox>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QStyle>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
@@ -60,6 +63,43 @@ class TableDlgTest : public QObject {
     QCOMPARE(r.cell(40, 3), QString("--/-- --:--"));
     QCOMPARE(r.cell(40, 4), QString("65535"));
     QCOMPARE(r.dialog.ListView->headerItem()->text(1), QString("Name"));
+  }
+
+  void everyColumnShowsItsWholeText() {
+    Rig r;
+    r.storeEntry(79, 255, "WALKING FORWARD", 65535);
+    r.dialog.MotReadBtnClick();
+    r.dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&r.dialog));
+    QTreeWidget* list = r.dialog.ListView;
+    QHeaderView* header = list->header();
+    const QFontMetrics metrics(list->font());
+    // An item view sets its text in by the focus frame's margin and one pixel on each side.
+    const int margin =
+        2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+    for (int column = 0; column < list->columnCount(); ++column) {
+      QVERIFY2(header->sectionSizeHint(column) <= header->sectionSize(column),
+               qPrintable(list->headerItem()->text(column)));
+      // The name column may elide a long name; every other text shows whole.
+      if (column == 1) continue;
+      for (int row = 0; row < list->topLevelItemCount(); ++row) {
+        const QString text = list->topLevelItem(row)->text(column);
+        QVERIFY2(metrics.horizontalAdvance(text) + margin <= list->columnWidth(column),
+                 qPrintable(QStringLiteral("row %1: \"%2\" in %3 pixels")
+                                .arg(row)
+                                .arg(text)
+                                .arg(list->columnWidth(column))));
+      }
+    }
+    // The last column ends inside the list's visible width.
+    const int last = list->columnCount() - 1;
+    QVERIFY2(header->sectionViewportPosition(last) + header->sectionSize(last) <=
+                 list->viewport()->width(),
+             qPrintable(QStringLiteral("%1 + %2 > %3")
+                            .arg(header->sectionViewportPosition(last))
+                            .arg(header->sectionSize(last))
+                            .arg(list->viewport()->width())));
+    QVERIFY(list->columnWidth(1) >= 150);  // the name keeps most of its room
   }
 
   void readButtonFillsTheList() {

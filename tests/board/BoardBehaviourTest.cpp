@@ -238,6 +238,60 @@ TEST_F(BoardBehaviourTest, WobblingReadingsStayNearTheLiveValues) {
   }
 }
 
+TEST_F(BoardBehaviourTest, MovingReadingsSwingSlowlyAroundTheLiveValues) {
+  board.setMovingReadings(true);
+  setOptions(kOptReceiverStream | kOptAnalogStream);
+  port.advanceTime(20000);
+  const Bytes out = port.takeUnprompted();
+  const auto ad = messages(out, 0xFE, kAnalogLength);
+  const auto rx = messages(out, 0xFD, kReceiverLength);
+  ASSERT_GE(ad.size(), 300u);
+  ASSERT_GE(rx.size(), 300u);
+  int low = 1 << 14, high = 0, largestStep = 0, previous = -1;
+  for (const Bytes& m : ad) {
+    const int v = m[3] * 128 + m[4];
+    low = std::min(low, v);
+    high = std::max(high, v);
+    if (previous >= 0) largestStep = std::max(largestStep, std::abs(v - previous));
+    previous = v;
+  }
+  // Around 512 by up to 150 over nine seconds: wide, and slow from one report to the next.
+  EXPECT_LT(low, 512 - 100);
+  EXPECT_GT(high, 512 + 100);
+  EXPECT_GE(low, 512 - 150);
+  EXPECT_LE(high, 512 + 150);
+  EXPECT_LT(largestStep, 10);
+  for (const Bytes& m : rx) {
+    for (int k = 4; k < 8; ++k) EXPECT_LT(m[k], 0x80);
+  }
+}
+
+TEST_F(BoardBehaviourTest, TakingTheReadingTakesWhereAMovingInputIsNow) {
+  board.setMovingReadings(true);
+  port.advanceTime(2000);
+  const int reading = board.analogReading(0, port.now());
+  ASSERT_NE(reading, 512);
+  exchange(port, {0xE7, 0x00, 0x00, 0xFF, 0xFF}, 0);  // no reply comes for this one
+  EXPECT_NEAR(board.live().working.analogRefs[0], reading, 5);
+  ASSERT_TRUE(write({0xE0, 0x01, 0x01, 0xFF, 0x02, 0x03}));
+  EXPECT_NEAR(board.live().working.receiverRefs[1], board.receiverReading(1, port.now()), 2);
+  EXPECT_NE(board.live().working.receiverRefs[1], 64);
+}
+
+TEST_F(BoardBehaviourTest, TheReportPeriodIsHeldWithinItsBounds) {
+  board.setReportPeriod(1);
+  EXPECT_EQ(board.reportPeriod(), kFastestReportPeriod);
+  board.setReportPeriod(60'000'000);
+  EXPECT_EQ(board.reportPeriod(), kSlowestReportPeriod);
+  board.setReportPeriod(kFastestReportPeriod);
+  setOptions(kOptAnalogStream);
+  port.takeUnprompted();
+  port.advanceTime(1000);
+  const auto ad = messages(port.takeUnprompted(), 0xFE, kAnalogLength);
+  EXPECT_GE(ad.size(), 190u);
+  EXPECT_LE(ad.size(), 201u);
+}
+
 TEST_F(BoardBehaviourTest, ExchangesStayCleanWhileStreaming) {
   setOptions(kOptReceiverStream | kOptAnalogStream);
   for (int i = 0; i < 50; ++i) {

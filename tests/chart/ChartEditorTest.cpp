@@ -299,6 +299,58 @@ TEST_F(EditorTest, DragAfterPlacingAnItemMovesNothing) {
   EXPECT_EQ(chart.items[1].Left, 300);
 }
 
+TEST_F(EditorTest, PressAfterTheLoadDialogDragsNothing) {
+  place(kItemPos, 0, 0);
+  click(10, 10);  // a select-mode hit on item 0 before the load dialog
+  editor.setToolMode(kToolIgnoreNext);
+  // What the dialog loaded arrives selected, away from the old click.
+  place(kItemPos, 200, 200);
+  chart.items[1].Selected = true;
+  // The press that closes the dialog is swallowed; a drag without a new press follows.
+  editor.mouseDown(kMouseLeft, {300, 300}, kMouseLeft);
+  EXPECT_EQ(editor.toolMode(), kToolSelect);
+  EXPECT_EQ(editor.hitItemIndex(), -1);
+  EXPECT_FALSE(editor.rubberBand());
+  editor.mouseMove({310, 320}, kMouseLeft);
+  EXPECT_EQ(chart.items[0].Left, 0);
+  EXPECT_EQ(chart.items[1].Left, 200);
+  EXPECT_EQ(chart.items[1].Top, 200);
+}
+
+TEST_F(EditorTest, MoveOrReleaseEndingTheLoadModeAlsoForgetsTheOldHit) {
+  for (int ending = 0; ending < 2; ++ending) {
+    chart.clear();
+    place(kItemPos, 0, 0);
+    click(10, 10);
+    editor.setToolMode(kToolIgnoreNext);
+    chart.items[0].Selected = true;
+    if (ending == 0) editor.mouseMove({300, 300}, 0);
+    if (ending == 1) editor.mouseUp(kMouseLeft, {300, 300}, 0);
+    editor.mouseMove({340, 340}, kMouseLeft);
+    EXPECT_EQ(chart.items[0].Left, 0) << ending;
+  }
+}
+
+TEST_F(EditorTest, PlaceToolsInAScenarioChartSayWhyNothingIsPlaced) {
+  ASSERT_GE(editor.dropMotion(0, "M1 WALK", {0, 0}), 0);
+  for (int tool : {kToolPos, kToolSet, kToolCmp}) {
+    ui.statuses.clear();
+    editor.setToolMode(tool);
+    click(300, 300);
+    EXPECT_EQ(chart.itemCount(), 1);
+    EXPECT_EQ(editor.toolMode(), kToolSelect);
+    ASSERT_EQ(ui.statuses.size(), 1u) << tool;
+    EXPECT_EQ(ui.statuses[0], kScenarioPlaceMessage);
+  }
+  // Placing into a motion chart says nothing.
+  chart.clear();
+  ui.statuses.clear();
+  editor.setToolMode(kToolPos);
+  click(10, 10);
+  EXPECT_EQ(chart.itemCount(), 1);
+  EXPECT_TRUE(ui.statuses.empty());
+}
+
 // --- lines ---------------------------------------------------------------------------------------
 
 TEST_F(EditorTest, ConnectionLineWithBendPointsAndRedrawnWithout) {
@@ -370,6 +422,73 @@ TEST_F(EditorTest, RightClickAbandonsTheLineButKeepsTheTool) {
   click(210, 10);  // starts a new line from item 1, not a finished one
   EXPECT_EQ(chart.linkCount(), 0);
   EXPECT_EQ(editor.lineOrigin(), 1);
+}
+
+TEST_F(EditorTest, ClearingTheChartEndsTheLineInProgress) {
+  place(kItemPos, 0, 0);
+  place(kItemPos, 200, 0);
+  place(kItemPos, 400, 0);
+  editor.setToolMode(kToolConnection);
+  click(410, 10);  // a line from item 2
+  click(300, 100);
+  ASSERT_EQ(editor.lineOrigin(), 2);
+  // The chart is replaced by one of two items (a read-back, a dropped file).
+  chart.clear();
+  place(kItemPos, 0, 0);
+  place(kItemPos, 200, 0);
+  EXPECT_FALSE(editor.followsChart());
+  editor.mouseMove({50, 50}, 0);
+  EXPECT_TRUE(editor.followsChart());
+  EXPECT_EQ(editor.lineOrigin(), -1);
+  EXPECT_TRUE(editor.linePoints().empty());
+  EXPECT_EQ(editor.toolMode(), kToolConnection);
+  // The next click begins a new line instead of ending the old one.
+  click(210, 10);
+  EXPECT_EQ(chart.linkCount(), 0);
+  EXPECT_EQ(editor.lineOrigin(), 1);
+}
+
+TEST_F(EditorTest, AssigningAWholeChartEndsTheLineInProgress) {
+  place(kItemPos, 0, 0);
+  place(kItemPos, 200, 0);
+  editor.setToolMode(kToolConnection);
+  click(10, 10);
+  Chart other;
+  other.createItem(kItemPos, 0, 0);
+  other.createItem(kItemPos, 200, 0);
+  chart = other;  // the same indices, other items
+  click(210, 10);
+  EXPECT_EQ(chart.linkCount(), 0);
+  EXPECT_EQ(editor.lineOrigin(), 1);
+}
+
+TEST_F(EditorTest, LineClickNeverUsesAnOriginOutsideTheItems) {
+  place(kItemPos, 0, 0);
+  place(kItemPos, 200, 0);
+  place(kItemPos, 400, 0);
+  editor.setToolMode(kToolConnection);
+  click(410, 10);
+  chart.items.pop_back();  // item 2 is gone without the chart being cleared
+  click(210, 10);
+  EXPECT_EQ(chart.linkCount(), 0);
+  EXPECT_EQ(editor.lineOrigin(), 1);
+}
+
+TEST_F(EditorTest, ClearingTheChartForgetsHitsAndTheRubberBand) {
+  place(kItemPos, 0, 0);
+  editor.mouseDown(kMouseLeft, {300, 300}, kMouseLeft);  // a rubber band begins
+  ASSERT_TRUE(editor.rubberBand());
+  chart.clear();
+  place(kItemPos, 0, 0);
+  editor.followChart();
+  EXPECT_FALSE(editor.rubberBand());
+  click(10, 10);
+  chart.clear();
+  place(kItemPos, 100, 100);
+  chart.items[0].Selected = true;
+  editor.mouseMove({60, 60}, kMouseLeft);  // a drag with no press of its own
+  EXPECT_EQ(chart.items[0].Left, 100);
+  EXPECT_EQ(editor.doubleClick().kind, DoubleClickAction::kChartData);
 }
 
 TEST_F(EditorTest, StartToolSetsOrClearsTheStart) {
@@ -601,6 +720,14 @@ TEST_F(EditorTest, MotionDropMakesAnUnsnappedMotionItem) {
   EXPECT_EQ(chart.items[0].Name, "M3 WALK");
   EXPECT_EQ(chart.items[0].Left, 33);
   EXPECT_EQ(chart.items[0].Top, 47);
+  EXPECT_EQ(chart.items[0].Width, kDefaultItemWidth);  // nothing to measure names with
+}
+
+TEST_F(EditorTest, DroppedMotionItemIsAsWideAsItsName) {
+  editor.textWidth = [](const std::string& text) { return 7 * static_cast<int>(text.size()); };
+  const int item = editor.dropMotion(2, "M3 WAVE2", {0, 0});
+  ASSERT_EQ(item, 0);
+  EXPECT_EQ(chart.items[0].Width, 7 * 8 + kMotionNamePadding);
 }
 
 TEST_F(EditorTest, MotionDropIntoAMotionChartIsSilentlyRefused) {
@@ -623,15 +750,30 @@ TEST_F(EditorTest, LinksWithMissingEndsAreSafeEverywhere) {
   chart.links[0].Selected = chart.links[1].Selected = true;
   editor.copy();
   EXPECT_TRUE(chart.clipboard.links.empty());
+  chart.deselectAll();
   click(150, 150);  // bend point of the broken link
   editor.mouseMove({160, 160}, kMouseLeft);
   EXPECT_EQ(chart.links[1].Point[0], (ChartPoint{160, 160}));
-  editor.mouseDown(kMouseRight, {100, 100}, kMouseRight);
-  editor.deleteBendPoint();
-  EXPECT_TRUE(chart.links[0].Point.empty());
   click(92, 87);  // middle of (25, 15) -> (160, 160) on the link without a final item
   EXPECT_EQ(editor.doubleClick().kind, DoubleClickAction::kNothing);
   EXPECT_EQ(chart.links[1].Origin, 0);
+  // The link without an origin is not drawn: its bend point cannot be hit, selected or deleted.
+  chart.deselectAll();
+  editor.mouseDown(kMouseRight, {100, 100}, kMouseRight);
+  EXPECT_FALSE(editor.contextMenu().pointDelete);
+  EXPECT_FALSE(chart.links[0].Selected);
+  editor.deleteBendPoint();
+  EXPECT_EQ(chart.links[0].Point.size(), 1u);
+  editor.mouseDown(kMouseLeft, {100, 100}, kMouseLeft | kKeyShift);  // Shift+click toggles a hit
+  EXPECT_FALSE(chart.links[0].Selected);
+  editor.mouseMove({110, 110}, kMouseLeft | kKeyShift);
+  editor.mouseUp(kMouseLeft, {110, 110}, 0);
+  EXPECT_EQ(chart.links[0].Point[0], (ChartPoint{100, 100}));
+  chart.items[1].Selected = false;
+  chart.items[0].Selected = true;
+  editor.deleteKey();
+  ASSERT_EQ(chart.linkCount(), 1);  // only the link from the deleted item went
+  EXPECT_EQ(chart.links[0].Point.size(), 1u);
 }
 
 }  // namespace

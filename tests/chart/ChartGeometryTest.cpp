@@ -182,14 +182,28 @@ TEST_F(HitTestFixture, LinksNamingNoItemAreNeverFollowed) {
   chart.links[0].Origin = -1;
   EXPECT_TRUE(linkPath(chart, chart.links[0]).empty());
   EXPECT_FALSE(hitSegment(chart, {70, 100}).found());
+  EXPECT_FALSE(hitBendPoint(chart, {20, 100}).found());  // not drawn, so not hit
   chart.links[0].Origin = 0;
   chart.links[0].Final = 17;  // outside the item list
   const auto path = linkPath(chart, chart.links[0]);
   ASSERT_EQ(path.size(), 3u);
   EXPECT_EQ(path.back(), (ChartPoint{120, 100}));
   EXPECT_FALSE(hitSegment(chart, {120, 55}).found());
+  EXPECT_TRUE(hitBendPoint(chart, {120, 100}).found());  // drawn up to its last bend point
   chart.links[0].Origin = 99;
   EXPECT_TRUE(linkPath(chart, chart.links[0]).empty());
+  EXPECT_FALSE(hitBendPoint(chart, {120, 100}).found());
+}
+
+TEST_F(HitTestFixture, BendPointsOfALinkWithoutOriginLetTheLinkBelowBeHit) {
+  ChartLink broken;
+  broken.Origin = -1;
+  broken.Final = 1;
+  broken.Point = {{20, 100}};
+  chart.links.push_back(broken);  // searched first, as the highest index
+  const PointHit hit = hitBendPoint(chart, {20, 100});
+  EXPECT_EQ(hit.link, 0);
+  EXPECT_EQ(hit.index, 0);
 }
 
 TEST(OverlapTest, RubberBandOverlapIncludesEdgesInEitherDirection) {

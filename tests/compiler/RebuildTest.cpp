@@ -7,6 +7,8 @@
 #include <random>
 
 #include "ChartMaker.h"
+#include "chart/ChartFile.h"
+#include "chart/ChartHistory.h"
 #include "compiler/Compile.h"
 #include "support/FakeUserInterface.h"
 
@@ -72,6 +74,28 @@ TEST(RebuildMotion, BranchBackExample) {
   EXPECT_EQ(c.items[1].Width, kDefaultItemWidth);
   EXPECT_EQ(c.items[1].Height, kDefaultItemHeight);
   EXPECT_EQ(c.items[1].Color, kWhite);
+}
+
+// A motion read back replaces the chart; undo gives the old chart back byte for byte, redo the
+// read one.
+TEST(RebuildMotion, AReadBackIsUndoneAsOneStep) {
+  Chart c;
+  addItem(c, kItemPos);
+  addItem(c, kItemSet);
+  addLine(c, 0, 1);
+  c.Start = 1;
+  c.Name = "OLD";
+  ChartHistory history(c);
+  const std::string before = chartFileText(c);
+  rebuildMotionChart(c, {pose(16000), pose(16500, 50), encodeEndStep()});
+  c.Name = "READ";  // the header from the board's table entry
+  ASSERT_TRUE(history.commit());
+  const std::string read = chartFileText(c);
+  ASSERT_NE(read, before);
+  ASSERT_TRUE(history.undo());
+  EXPECT_EQ(chartFileText(c), before);
+  ASSERT_TRUE(history.redo());
+  EXPECT_EQ(chartFileText(c), read);
 }
 
 TEST(RebuildMotion, CompareKeepsItsBasesAndBranchesToTheTargetItem) {

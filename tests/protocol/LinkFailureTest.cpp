@@ -18,6 +18,11 @@ struct FailureCase {
   const char* text;
 };
 
+// Test names carry the case; its parts are functions, so only its name is printed.
+void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.what;
+}
+
 class LinkFailureTest : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(LinkFailureTest, TheLinkTellsWhichCommandFailedAndHow) {

@@ -77,10 +77,66 @@ TEST_F(SettingsFolderTest, WithoutOverrideTheExecutableFolderOrUserFolderIsUsed)
   }
 }
 
+TEST_F(SettingsFolderTest, AnInstalledEditorKeepsItsSettingsInTheUserFolder) {
+  setenv("XDG_CONFIG_HOME", (folder_ + "/config").c_str(), 1);
+  const std::string user = folder_ + "/config/pivora";
+  // A prefix the user can write to, laid out as cmake --install lays it out.
+  const std::string installed = folder_ + "/prefix/bin";
+  fs::create_directories(installed);
+  fs::create_directories(folder_ + "/prefix/share/pivora-j");
+  EXPECT_TRUE(isInstalledProgramFolder(installed));
+  EXPECT_TRUE(isInstalledProgramFolder(installed + "/"));
+  EXPECT_EQ(settingsFolderFor(installed), user);
+  EXPECT_TRUE(fs::is_directory(user));
+  // Without the program's data folder beside it, bin/ is a portable editor's own folder.
+  const std::string portable = folder_ + "/portable/bin";
+  fs::create_directories(portable);
+  EXPECT_FALSE(isInstalledProgramFolder(portable));
+  EXPECT_EQ(settingsFolderFor(portable), portable);
+  fs::create_directories(folder_ + "/other/share/pivora-j");
+  fs::create_directories(folder_ + "/other/libexec");
+  EXPECT_FALSE(isInstalledProgramFolder(folder_ + "/other/libexec"));
+  EXPECT_TRUE(isInstalledProgramFolder("/usr/bin"));
+  EXPECT_TRUE(isInstalledProgramFolder("/usr/local/bin"));
+  EXPECT_EQ(settingsFolderFor("/usr/bin"), user);
+  EXPECT_EQ(settingsFolderFor(""), user);
+}
+
 TEST_F(SettingsFolderTest, RelativeXdgFolderIsIgnored) {
   setenv("XDG_CONFIG_HOME", "relative/dir", 1);
   setenv("HOME", "/home/someone", 1);
   EXPECT_EQ(userConfigFolder(), "/home/someone/.config/pivora");
+}
+
+// Table: variable value -> state and data folders (HOME is /home/someone).
+TEST_F(SettingsFolderTest, StateAndDataFoldersFollowTheXdgVariables) {
+  setenv("HOME", "/home/someone", 1);
+  struct Row {
+    const char* value;  // nullptr: unset
+    const char* state;
+    const char* data;
+  } const rows[] = {
+      {nullptr, "/home/someone/.local/state/pivora", "/home/someone/.local/share"},
+      {"/var/x", "/var/x/pivora", "/var/x"},
+      {"relative", "/home/someone/.local/state/pivora", "/home/someone/.local/share"},
+  };
+  std::string savedState, savedData;
+  bool hadState = false, hadData = false;
+  saveVariable("XDG_STATE_HOME", savedState, hadState);
+  saveVariable("XDG_DATA_HOME", savedData, hadData);
+  for (const Row& row : rows) {
+    if (row.value) {
+      setenv("XDG_STATE_HOME", row.value, 1);
+      setenv("XDG_DATA_HOME", row.value, 1);
+    } else {
+      unsetenv("XDG_STATE_HOME");
+      unsetenv("XDG_DATA_HOME");
+    }
+    EXPECT_EQ(userStateFolder(), row.state) << (row.value ? row.value : "unset");
+    EXPECT_EQ(userDataFolder(), row.data) << (row.value ? row.value : "unset");
+  }
+  restoreVariable("XDG_STATE_HOME", savedState, hadState);
+  restoreVariable("XDG_DATA_HOME", savedData, hadData);
 }
 
 TEST_F(SettingsFolderTest, ComPortWithoutLinkIsTheSerialDevice) {

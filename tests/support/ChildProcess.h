@@ -178,6 +178,10 @@ class BoardProcess {
 
   // The pseudo-terminal's path; empty when the board did not start.
   const std::string& device() const { return device_; }
+  // Sends the board a signal (SIGHUP switches it off and on).
+  void signal(int sig) {
+    if (pid_ > 0) ::kill(pid_, sig);
+  }
   const std::string& folder() const { return dir_; }
   // The process, for a test that pulls the plug with a signal of its own.
   pid_t pid() const { return pid_; }

@@ -7,6 +7,9 @@
 //   watch  press nothing
 //   quit   press 終了 once the main window shows
 //   table  press テーブル once the main window shows, then 終了 once the table window shows
+//   press:NAME  press the main window's button NAME once it shows (the screenshot scripts)
+//   churn  autosave at once after each change, and drag the canvas's selection one pixel right
+//          and back, again and again, from the start point given by PVRJ_TEST_DRAG ("x,y")
 //   soak   round after round until PVRJ_SOAK_SECONDS have passed, then press 終了: choose the
 //          port COMn (n from PVRJ_SOAK_PORT), show the table and read it from the board, hide
 //          it, open each board tool (a tool's window is closed again a moment after it shows),
@@ -18,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -25,6 +29,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -56,6 +61,33 @@ void answer(QMessageBox* box) {
     if (!button && !shown->buttons().isEmpty()) button = shown->buttons().first();
     if (button) button->click();
   });
+}
+
+// Drags the canvas's selection by one pixel, right and back in turn, while no box is open.
+void churn(QWidget* window) {
+  if (auto* timer = window->findChild<QTimer*>(QStringLiteral("AutosaveTimer")))
+    timer->setInterval(0);
+  QPointer<QWidget> canvas = window->findChild<QWidget*>(QStringLiteral("Image1"));
+  const QList<QByteArray> start = qgetenv("PVRJ_TEST_DRAG").split(',');
+  const QPointF from(start.value(0).toInt(), start.value(1).toInt());
+  auto* ticker = new QTimer(qApp);
+  ticker->setInterval(30);
+  auto step = std::make_shared<int>(0);
+  QObject::connect(ticker, &QTimer::timeout, qApp, [canvas, from, step] {
+    if (!canvas || QApplication::activeModalWidget()) return;
+    const QPointF to = from + QPointF((*step)++ % 2 == 0 ? 1 : -1, 0);
+    QMouseEvent press(QEvent::MouseButtonPress, from, canvas->mapToGlobal(from), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, to, canvas->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, to, canvas->mapToGlobal(to), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &press);
+    QApplication::sendEvent(canvas, &move);
+    QApplication::sendEvent(canvas, &release);
+    if (*step == 1) say(QStringLiteral("dragging"));
+  });
+  ticker->start();
 }
 
 QWidget* mainWindow() {
@@ -159,9 +191,16 @@ class Driver : public QObject {
     }
     const QString name = window->objectName();
     say(QStringLiteral("shown %1").arg(name));
-    if (name == QLatin1String("Pivora3") && !started_ && plan_ == "soak") {
+    if (name == QLatin1String("Pivora3") && !started_ && plan_.startsWith("press:")) {
+      started_ = true;
+      button_ = plan_.mid(static_cast<qsizetype>(sizeof("press:") - 1));
+      press(button_.constData());
+    } else if (name == QLatin1String("Pivora3") && !started_ && plan_ == "soak") {
       started_ = true;
       (new Soak(this))->start();
+    } else if (name == QLatin1String("Pivora3") && !started_ && plan_ == "churn") {
+      started_ = true;
+      churn(window);
     } else if (name == QLatin1String("Pivora3") && !started_ && plan_ != "watch") {
       started_ = true;
       press(plan_ == "table" ? "TableBtn" : "ExitBtn");
@@ -173,6 +212,7 @@ class Driver : public QObject {
 
  private:
   QByteArray plan_;
+  QByteArray button_;  // kept for the press that runs from the event loop
   bool started_ = false;
 };
 
