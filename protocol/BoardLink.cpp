@@ -227,6 +227,11 @@ bool BoardLink::VerifyChecksum(Bytes& reply) {
 }
 
 void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
+  exchange(packet, replyLength, reply, nullptr);
+}
+
+void BoardLink::exchange(Bytes& packet, std::size_t replyLength, Bytes& reply,
+                         const ReplyCheck& check) {
   reply.clear();
   LinkFailure failure;
   failure.code = packet.empty() ? 0 : packet[0];
@@ -273,6 +278,15 @@ void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
     std::size_t got = port_.Read(buffer.data(), replyLength);
     if (got == replyLength) reply = std::move(buffer);
     --remaining;
+    if (got == replyLength && check && !check(reply)) {
+      // A reply that does not check out, with more bytes coming behind it, was mixed with other
+      // traffic: the tail of a report that was on the wire when the handshake went out, or of a
+      // late reply. Once the line is quiet the board is asked again. A broken reply on a quiet
+      // line is the board's answer, and stands.
+      if (settleLine() > 0 && remaining >= 1) continue;
+      packet = reply;
+      return;
+    }
     if (remaining < 1 || got == replyLength) {
       if (got != replyLength) {
         failure.fault = port_.Vanished() ? LinkFault::kPortVanished : LinkFault::kShortReply;
@@ -339,41 +353,42 @@ void BoardLink::closeVanishedPort() {
   openedName_.clear();
 }
 
-void BoardLink::run(Bytes packet, std::size_t replyLength, Bytes& reply) {
+void BoardLink::run(Bytes packet, std::size_t replyLength, Bytes& reply, const ReplyCheck& check) {
   BusyGuard busy(*this);
   AppendChecksum(packet);
-  Exchange(packet, replyLength, reply);
+  exchange(packet, replyLength, reply, check);
 }
 
 bool BoardLink::runAck(Bytes packet) {
   Bytes reply;
-  run(std::move(packet), kAckLength, reply);
-  if (reply.size() == 1 && reply[0] == kAckByte) return true;
+  auto acknowledged = [](const Bytes& r) { return r.size() == 1 && r[0] == kAckByte; };
+  run(std::move(packet), kAckLength, reply, acknowledged);
+  if (acknowledged(reply)) return true;
   if (!reply.empty()) {
     failure_.fault = LinkFault::kNotAcknowledged;
     failure_.answer = reply[0];
-    settleLine();
   }
   return false;
 }
 
 bool BoardLink::runData(Bytes packet, std::size_t dataLength, Bytes& reply) {
-  run(std::move(packet), dataLength + 1, reply);
+  auto checksummed = [](const Bytes& r) {
+    Bytes copy = r;
+    return VerifyChecksum(copy);
+  };
+  run(std::move(packet), dataLength + 1, reply, checksummed);
   if (!reply.empty() && VerifyChecksum(reply)) return true;
-  if (!reply.empty()) {
-    failure_.fault = LinkFault::kBadChecksum;
-    settleLine();
-  }
+  if (!reply.empty()) failure_.fault = LinkFault::kBadChecksum;
   // Nothing usable goes back to the caller.
   reply.clear();
   return false;
 }
 
-void BoardLink::settleLine() {
-  // A wrong byte where the reply should be is most often the tail of a reply that came late, and
-  // more of it may still be on its way. Taken off the line now, it cannot pass for the reply of
-  // the next command; only a line that stays quiet ends this (a streaming board, after a while).
-  if (!port_.IsOpen() || port_.Vanished()) return;
+std::size_t BoardLink::settleLine() {
+  // A wrong byte where the reply should be is most often the tail of a reply that came late or of
+  // a report, and more of it may still be on its way. Taken off the line now, it cannot pass for
+  // the next reply; only a line that stays quiet ends this (a streaming board, after a while).
+  if (!port_.IsOpen() || port_.Vanished()) return 0;
   // Still part of the command that failed: another one started meanwhile is refused, and its
   // refusal does not replace this command's failure.
   BusyGuard busy(*this);
@@ -388,9 +403,13 @@ void BoardLink::settleLine() {
   });
   port_.SetTimeOutReceive(kLineQuietTime);
   std::uint8_t sink[kSettleChunk];
+  std::size_t taken = 0;
   for (int i = 0; i < kMaxSettleReads; ++i) {
-    if (port_.Read(sink, sizeof sink) == 0) break;
+    const std::size_t n = port_.Read(sink, sizeof sink);
+    if (n == 0) break;
+    taken += n;
   }
+  return taken;
 }
 
 void BoardLink::refuse(std::uint8_t code) {

@@ -211,16 +211,21 @@ class BoardLink {
   bool DeleteTableEntry(int number);
 
  private:
+  // Whether a reply that came whole is good (checksum, acknowledge).
+  using ReplyCheck = std::function<bool(const Bytes& reply)>;
+  // The exchange; a whole reply that fails check, with more bytes coming behind it, takes another
+  // attempt.
+  void exchange(Bytes& packet, std::size_t replyLength, Bytes& reply, const ReplyCheck& check);
   // Frames one command: busy caption, checksum, exchange; the reply judged by the caller.
-  void run(Bytes packet, std::size_t replyLength, Bytes& reply);
+  void run(Bytes packet, std::size_t replyLength, Bytes& reply, const ReplyCheck& check = {});
   bool runAck(Bytes packet);
   bool runData(Bytes packet, std::size_t dataLength, Bytes& reply);
   void runNoReply(Bytes packet);
   bool changeOption(BoardCopy copy, std::uint16_t bit, int mode, int setMode, int clearMode,
                     std::optional<int> toggleMode, std::uint16_t* written = nullptr);
   void refuse(std::uint8_t code);
-  // Reads and drops whatever is still coming after a reply that came wrong.
-  void settleLine();
+  // Reads and drops whatever is still coming after a reply that came wrong; how many bytes came.
+  std::size_t settleLine();
   bool openPort(PortOpener& opener, int k, const std::string& name);
   void closeVanishedPort();
   bool writeEntryAndShow(int number, const TableEntryData& entry);
