@@ -134,6 +134,11 @@ std::optional<Fault> parseFault(const std::string& text) {
     f = Fault::corruptStore();
   } else if (kind == "corrupt" && parseNumber(arg, n) && n < static_cast<long long>(kRecordSize)) {
     f = Fault::corruptStore(static_cast<std::size_t>(n));
+  } else if (const std::size_t gap = arg.find(':');
+             kind == "split" && gap != std::string::npos && parseNumber(arg.substr(0, gap), n)) {
+    long long ms = 0;
+    if (!parseNumber(arg.substr(gap + 1), ms) || ms > 60'000) return std::nullopt;
+    f = Fault::split(static_cast<std::size_t>(n), static_cast<Micros>(ms) * 1000);
   } else {
     return std::nullopt;
   }
@@ -426,6 +431,13 @@ void VirtualBoard::executeRequest(Micros t) {
       case Fault::Kind::kDelay:
         t += fault->delay;
         break;
+      case Fault::Kind::kSplit: {
+        const auto first = static_cast<std::ptrdiff_t>(std::min(fault->count, reply.size()));
+        send(std::vector<std::uint8_t>(reply.begin(), reply.begin() + first), t, false);
+        reply.erase(reply.begin(), reply.begin() + first);
+        t += fault->delay;
+        break;
+      }
       case Fault::Kind::kNoHandshake:
       case Fault::Kind::kHangUp:
       case Fault::Kind::kCorruptStore:

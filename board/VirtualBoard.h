@@ -56,6 +56,7 @@ struct Fault {
     kHangUp,         // the board falls silent for good; servers close the device
     kCorruptStore,   // from this exchange on, the next stored record or scenario step written is
                      // acknowledged but kept with byte `count` changed (a step has one byte)
+    kSplit,          // the first `count` bytes of the reply leave at once, the rest `delay` later
   };
   Kind kind = Kind::kNoHandshake;
   std::size_t count = 0;
@@ -87,6 +88,12 @@ struct Fault {
     return f;
   }
   static constexpr std::size_t kCorruptedRecordByte = 48;
+  static Fault split(std::size_t firstBytes, Micros gap) {
+    Fault f = make(Kind::kSplit);
+    f.count = firstBytes;
+    f.delay = gap;
+    return f;
+  }
 
  private:
   static Fault make(Kind k) {
@@ -96,7 +103,7 @@ struct Fault {
   }
 };
 
-// Parses "noanswer", "short:K", "checksum", "garbage[:HEX]", "delay:MS", "hangup",
+// Parses "noanswer", "short:K", "checksum", "garbage[:HEX]", "delay:MS", "hangup", "split:K:MS",
 // "corrupt[:BYTE]" (BYTE 0 to 48 of the record).
 std::optional<Fault> parseFault(const std::string& text);
 

@@ -32,7 +32,7 @@ class VirtualBoardPort : public BoardPort {
 
   // A closed port reads nothing and writes nowhere, like a real one.
   void Open() { open_ = true; }
-  void Close() { open_ = false; }
+  void Close() override { open_ = false; }
 
   VirtualBoard& board() { return *board_; }
   // The simulated clock in microseconds; it moves only while a read waits or when told to.

@@ -33,9 +33,9 @@ constexpr int kMaxPortNo = 256;
 void usage(std::FILE* to) {
   std::fputs(
       "usage: pvrj-board --com N [--state FILE] [--pace] [--still] [--report-ms MS]\n"
-      "                  [--qvs LIST] [--qvs-mode] [--fault EXCHANGE:KIND[:ARG]]...\n"
+      "                  [--streams] [--qvs LIST] [--qvs-mode] [--fault EXCHANGE:KIND[:ARG]]...\n"
       "       pvrj-board --device-only [--state FILE] [--pace] [--still] [--report-ms MS]\n"
-      "                  [--qvs LIST] [--qvs-mode] [--fault ...]\n"
+      "                  [--streams] [--qvs LIST] [--qvs-mode] [--fault ...]\n"
       "Serves a virtual controller board on a pseudo-terminal and prints its device path.\n"
       "  --com N         also make the link ports/COMN in the settings folder\n"
       "  --device-only   make no link\n"
@@ -47,9 +47,12 @@ void usage(std::FILE* to) {
       "                  1000, default 50)\n"
       "  --qvs LIST      servo-bus servos on the channels of LIST (such as 1,3,5-8), kept in the\n"
       "                  board's QVS channel mask\n"
+      "  --streams       send receiver and analog reports from the start, as if the PC\n"
+      "                  had switched both streams on\n"
       "  --qvs-mode      power on in servo-bus mode (the stored option bit 0x4000 set)\n"
       "  --fault E:KIND  misbehave at exchange E (1 = first handshake); KIND is noanswer,\n"
-      "                  short:K, checksum, garbage[:HEX], delay:MS, hangup, or corrupt[:B]\n"
+      "                  short:K, checksum, garbage[:HEX], delay:MS, hangup, split:K:MS\n"
+      "                  (the first K bytes of the reply, the rest MS later) or corrupt[:B]\n"
       "                  (the next stored record or step from E on is kept with its byte B,\n"
       "                  by default the record's last, off by one bit)\n"
       "SIGHUP switches the board off and on (its memory stays), which enters or leaves the\n"
@@ -71,6 +74,7 @@ int main(int argc, char** argv) {
   long comPort = 0;
   bool deviceOnly = false;
   bool pace = false;
+  bool streams = false;
   bool still = false;
   long reportMs = kAnalogReportPeriod / 1000;
   std::optional<std::array<std::uint8_t, 3>> servoBus;
@@ -89,6 +93,8 @@ int main(int argc, char** argv) {
       statePath = argv[++i];
     } else if (arg == "--pace") {
       pace = true;
+    } else if (arg == "--streams") {
+      streams = true;
     } else if (arg == "--still") {
       still = true;
     } else if (arg == "--report-ms" && hasValue) {
@@ -164,6 +170,7 @@ int main(int argc, char** argv) {
   board.setWobble(true);
   board.setMovingReadings(!still);
   board.setReportPeriod(static_cast<Micros>(reportMs) * 1000);
+  if (streams) board.live().working.options |= kOptReceiverStream | kOptAnalogStream;
   for (const auto& [index, fault] : faults) board.injectFaultAt(index, fault);
 
   PtyServer server(board);

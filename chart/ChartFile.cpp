@@ -35,6 +35,7 @@ constexpr std::int32_t kPoseSpecialLow = 221;  // 221..224 -> 32770..32773
 constexpr std::int32_t kPoseSpecialMid = 225;  // 225, 226 -> 32768, 32769
 constexpr std::int32_t kPoseSpecialHigh = 226;
 
+// A NUL ends a name on reading, as it does on the board; saving cuts there too.
 std::string cutAtNul(std::string text) {
   auto nul = text.find('\0');
   if (nul != std::string::npos) text.resize(nul);
@@ -370,7 +371,7 @@ Result<StagedChart> stageChart(const Source& source, const Header& header) {
       ChartItem& it = s.items[*item];
       switch (key) {
         case kItemName:
-          it.Name = source.text(v);
+          it.Name = cutAtNul(source.text(v));
           break;
         case kItemWidth:
           it.Width = parseIntegerOr(v, kDefaultItemWidth);
@@ -508,7 +509,7 @@ Result<StagedPoses> stagePoses(const Source& source) {
   {
     CommaTextScanner header(line);
     std::string_view field;
-    if (header.next(field) && header.next(field)) s.name = source.text(field);
+    if (header.next(field) && header.next(field)) s.name = cutAtNul(source.text(field));
   }
   // Every line is checked before any item is made, so a table of short lines costs nothing.
   const LineScanner poseLines = lines;
@@ -533,7 +534,7 @@ Result<StagedPoses> stagePoses(const Source& source) {
     std::string_view field;
     fields.next(field);  // the pose's number, checked when the file was recognised
     fields.next(field);
-    item.Name = source.text(field);
+    item.Name = cutAtNul(source.text(field));
     fields.next(field);
     item.PrmByte = poseSpeedToPrmByte(parseIntegerOr(field, 1));
     for (auto& word : item.PrmWords) {

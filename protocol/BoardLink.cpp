@@ -2,6 +2,7 @@
 #include "protocol/BoardLink.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "protocol/CommandCodes.h"
@@ -226,17 +227,28 @@ bool BoardLink::VerifyChecksum(Bytes& reply) {
 }
 
 void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
+  exchange(packet, replyLength, reply, nullptr);
+}
+
+void BoardLink::exchange(Bytes& packet, std::size_t replyLength, Bytes& reply,
+                         const ReplyCheck& check) {
   reply.clear();
-  failure_ = LinkFailure{};
-  failure_.code = packet.empty() ? 0 : packet[0];
+  LinkFailure failure;
+  failure.code = packet.empty() ? 0 : packet[0];
   // A second exchange started from an event handled during a wait would interleave its bytes
   // with the waiting one; it fails at once instead.
   if (exchanging_) {
+    failure_ = failure;
     failure_.fault = LinkFault::kBusy;
     return;
   }
   exchanging_ = true;
-  OnExit done([this] { exchanging_ = false; });
+  // The record is set when this exchange ends, so that a second one refused while this one
+  // waited does not stand as the outcome of this one.
+  OnExit done([this, &failure] {
+    failure_ = failure;
+    exchanging_ = false;
+  });
 
   int remaining = RetryCount;
   int attempts = 0;
@@ -249,9 +261,10 @@ void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
     std::uint8_t answer = 0;
     // Whatever byte the board answers is fine; no answer ends the exchange, packet unchanged.
     if (port_.Read(&answer, 1) != 1) {
-      failure_.fault = !port_.IsOpen()    ? LinkFault::kPortClosed
-                       : port_.Vanished() ? LinkFault::kPortVanished
-                                          : LinkFault::kNoHandshake;
+      failure.fault = !port_.IsOpen()    ? LinkFault::kPortClosed
+                      : port_.Vanished() ? LinkFault::kPortVanished
+                                         : LinkFault::kNoHandshake;
+      if (failure.fault == LinkFault::kPortVanished) closeVanishedPort();
       return;
     }
     // Nothing that came with or after the handshake answer belongs to the reply.
@@ -265,12 +278,26 @@ void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
     std::size_t got = port_.Read(buffer.data(), replyLength);
     if (got == replyLength) reply = std::move(buffer);
     --remaining;
+    if (got == replyLength && check && !check(reply)) {
+      // A reply that does not check out, with more bytes coming behind it, was mixed with other
+      // traffic: the tail of a report that was on the wire when the handshake went out, or of a
+      // late reply. Once the line is quiet the board is asked again. A broken reply on a quiet
+      // line is the board's answer, and stands.
+      if (settleLine() > 0 && remaining >= 1) continue;
+      packet = reply;
+      return;
+    }
     if (remaining < 1 || got == replyLength) {
       if (got != replyLength) {
-        failure_.fault = port_.Vanished() ? LinkFault::kPortVanished : LinkFault::kShortReply;
-        failure_.received = got;
-        failure_.expected = replyLength;
-        failure_.attempts = attempts;
+        failure.fault = port_.Vanished() ? LinkFault::kPortVanished : LinkFault::kShortReply;
+        failure.received = got;
+        failure.expected = replyLength;
+        failure.attempts = attempts;
+        if (failure.fault == LinkFault::kPortVanished) {
+          closeVanishedPort();
+        } else if (got > 0) {
+          settleLine();  // part of a reply came: the rest may still be on its way
+        }
       }
       packet = reply;
       return;
@@ -280,6 +307,7 @@ void BoardLink::Exchange(Bytes& packet, std::size_t replyLength, Bytes& reply) {
 
 bool BoardLink::OpenBoardPort(PortOpener& opener, int k) {
   if (k <= 0) {
+    openedName_.clear();
     opener.Close();
     ui_.showStatus("シリアルポートを閉じました");
     return false;
@@ -293,6 +321,7 @@ bool BoardLink::OpenNamedPort(PortOpener& opener, const std::string& name) {
 
 bool BoardLink::openPort(PortOpener& opener, int k, const std::string& name) {
   if (onClearReceiveBuffer) onClearReceiveBuffer();
+  openedName_.clear();
   try {
     opener.Close();
     port_.SetTimeOutReceive(kReceiveTimeOut);
@@ -316,19 +345,29 @@ bool BoardLink::openPort(PortOpener& opener, int k, const std::string& name) {
   }
   portProblem_.clear();
   ui_.showStatus(name + " 設定完了");
+  openedName_ = name;
   return true;
 }
 
-void BoardLink::run(Bytes packet, std::size_t replyLength, Bytes& reply) {
+void BoardLink::closeVanishedPort() {
+  // A device that went away does not come back under the same descriptor: the port is closed,
+  // and choosing it again opens it afresh.
+  port_.Close();
+  if (!openedName_.empty()) ui_.showStatus(openedName_ + kStatusPortLost);
+  openedName_.clear();
+}
+
+void BoardLink::run(Bytes packet, std::size_t replyLength, Bytes& reply, const ReplyCheck& check) {
   BusyGuard busy(*this);
   AppendChecksum(packet);
-  Exchange(packet, replyLength, reply);
+  exchange(packet, replyLength, reply, check);
 }
 
 bool BoardLink::runAck(Bytes packet) {
   Bytes reply;
-  run(std::move(packet), kAckLength, reply);
-  if (reply.size() == 1 && reply[0] == kAckByte) return true;
+  auto acknowledged = [](const Bytes& r) { return r.size() == 1 && r[0] == kAckByte; };
+  run(std::move(packet), kAckLength, reply, acknowledged);
+  if (acknowledged(reply)) return true;
   if (!reply.empty()) {
     failure_.fault = LinkFault::kNotAcknowledged;
     failure_.answer = reply[0];
@@ -337,12 +376,44 @@ bool BoardLink::runAck(Bytes packet) {
 }
 
 bool BoardLink::runData(Bytes packet, std::size_t dataLength, Bytes& reply) {
-  run(std::move(packet), dataLength + 1, reply);
+  auto checksummed = [](const Bytes& r) {
+    Bytes copy = r;
+    return VerifyChecksum(copy);
+  };
+  run(std::move(packet), dataLength + 1, reply, checksummed);
   if (!reply.empty() && VerifyChecksum(reply)) return true;
   if (!reply.empty()) failure_.fault = LinkFault::kBadChecksum;
   // Nothing usable goes back to the caller.
   reply.clear();
   return false;
+}
+
+std::size_t BoardLink::settleLine() {
+  // A wrong byte where the reply should be is most often the tail of a reply that came late or of
+  // a report, and more of it may still be on its way. Taken off the line now, it cannot pass for
+  // the next reply; only a line that stays quiet ends this (a streaming board, after a while).
+  if (!port_.IsOpen() || port_.Vanished()) return 0;
+  // Still part of the command that failed: another one started meanwhile is refused, and its
+  // refusal does not replace this command's failure.
+  BusyGuard busy(*this);
+  const bool wasExchanging = exchanging_;
+  const LinkFailure failure = failure_;
+  const int timeOut = port_.TimeOutReceive();
+  exchanging_ = true;
+  OnExit restore([&] {
+    port_.SetTimeOutReceive(timeOut);
+    exchanging_ = wasExchanging;
+    failure_ = failure;
+  });
+  port_.SetTimeOutReceive(kLineQuietTime);
+  std::uint8_t sink[kSettleChunk];
+  std::size_t taken = 0;
+  for (int i = 0; i < kMaxSettleReads; ++i) {
+    const std::size_t n = port_.Read(sink, sizeof sink);
+    if (n == 0) break;
+    taken += n;
+  }
+  return taken;
 }
 
 void BoardLink::refuse(std::uint8_t code) {
@@ -598,7 +669,8 @@ bool BoardLink::CmdReadBoardInfo(Bytes& info) {
 }
 
 bool BoardLink::changeOption(BoardCopy copy, std::uint16_t bit, int mode, int setMode,
-                             int clearMode, int toggleMode, std::uint16_t* written) {
+                             int clearMode, std::optional<int> toggleMode, std::uint16_t* written) {
+  // A composite without a toggle has exactly two modes: any other number is refused.
   if (mode != setMode && mode != clearMode && mode != toggleMode) {
     refuse(kWriteOptions);
     return false;
@@ -671,20 +743,21 @@ bool BoardLink::SetPause(int mode, bool* paused) {
 }
 
 bool BoardLink::SetReceiverStream(int mode) {
-  return changeOption(WorkingCopy, kOptionReceiverStream, mode, kStreamOn, kStreamOff, -1);
+  return changeOption(WorkingCopy, kOptionReceiverStream, mode, kStreamOn, kStreamOff,
+                      std::nullopt);
 }
 
 bool BoardLink::SetOptionBit5(int mode) {
-  return changeOption(WorkingCopy, kOptionBit5, mode, kBit5Set, kBit5Clear, -1);
+  return changeOption(WorkingCopy, kOptionBit5, mode, kBit5Set, kBit5Clear, std::nullopt);
 }
 
 bool BoardLink::SetAnalogStream(int mode) {
   return changeOption(WorkingCopy, kOptionAnalogStream, mode, kAnalogStreamOn, kAnalogStreamOff,
-                      -1);
+                      std::nullopt);
 }
 
 bool BoardLink::SetQvsMode(int mode) {
-  return changeOption(StoredCopy, kOptionQvsMode, mode, kQvsModeOn, kQvsModeOff, -1);
+  return changeOption(StoredCopy, kOptionQvsMode, mode, kQvsModeOn, kQvsModeOff, std::nullopt);
 }
 
 bool BoardLink::writeEntryAndShow(int number, const TableEntryData& entry) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,6 +28,11 @@ inline constexpr std::uint8_t kAckByte = 0x06;
 inline constexpr int kDefaultRetryCount = 5;
 inline constexpr int kReceiveTimeOut = 300;     // ms, from OpenBoardPort on
 inline constexpr int kQvsReceiveTimeOut = 500;  // ms, for the servo-bus parameter pair
+// After a reply that came wrong, the line is read empty until it has been quiet this long (about
+// 230 byte times at 115200 bit/s), in pieces of kSettleChunk bytes, at most kMaxSettleReads.
+inline constexpr int kLineQuietTime = 20;  // ms
+inline constexpr std::size_t kSettleChunk = 64;
+inline constexpr int kMaxSettleReads = 16;
 
 // Bits of the option word that the composites change.
 inline constexpr std::uint16_t kOptionSleep = 0x0001;
@@ -35,6 +41,9 @@ inline constexpr std::uint16_t kOptionReceiverStream = 0x0004;
 inline constexpr std::uint16_t kOptionBit5 = 0x0020;
 inline constexpr std::uint16_t kOptionAnalogStream = 0x0100;
 inline constexpr std::uint16_t kOptionQvsMode = 0x4000;
+
+// Follows the port's name in the status line when its device went away and the port was closed.
+inline constexpr const char* kStatusPortLost = "との接続が切れたのでポートを閉じました";
 
 // Board-state panel texts.
 inline constexpr const char* kStateSleeping = "スリープ";
@@ -136,7 +145,8 @@ class BoardLink {
   UserInterface& userInterface() { return ui_; }
 
   // Closes the port for k = 0 ("OFF"), else opens COMk; tells the outcome in the status line.
-  // True when the port is open afterwards.
+  // True when the port is open afterwards. When an exchange later finds that the port's device
+  // went away (unplugged), the link closes the port and says so in the status line.
   bool OpenBoardPort(PortOpener& opener, int k);
   // The same for a port known by another name (a device path); the status line uses the name.
   bool OpenNamedPort(PortOpener& opener, const std::string& name);
@@ -209,15 +219,23 @@ class BoardLink {
   bool DeleteTableEntry(int number);
 
  private:
+  // Whether a reply that came whole is good (checksum, acknowledge).
+  using ReplyCheck = std::function<bool(const Bytes& reply)>;
+  // The exchange; a whole reply that fails check, with more bytes coming behind it, takes another
+  // attempt.
+  void exchange(Bytes& packet, std::size_t replyLength, Bytes& reply, const ReplyCheck& check);
   // Frames one command: busy caption, checksum, exchange; the reply judged by the caller.
-  void run(Bytes packet, std::size_t replyLength, Bytes& reply);
+  void run(Bytes packet, std::size_t replyLength, Bytes& reply, const ReplyCheck& check = {});
   bool runAck(Bytes packet);
   bool runData(Bytes packet, std::size_t dataLength, Bytes& reply);
   void runNoReply(Bytes packet);
   bool changeOption(BoardCopy copy, std::uint16_t bit, int mode, int setMode, int clearMode,
-                    int toggleMode, std::uint16_t* written = nullptr);
+                    std::optional<int> toggleMode, std::uint16_t* written = nullptr);
   void refuse(std::uint8_t code);
+  // Reads and drops whatever is still coming after a reply that came wrong; how many bytes came.
+  std::size_t settleLine();
   bool openPort(PortOpener& opener, int k, const std::string& name);
+  void closeVanishedPort();
   bool writeEntryAndShow(int number, const TableEntryData& entry);
 
   friend class BusyGuard;
@@ -231,6 +249,7 @@ class BoardLink {
   int busyDepth_ = 0;
   LinkFailure failure_;
   std::string portProblem_;
+  std::string openedName_;  // the name of the port opened last ("COM3"), until it is closed
 };
 
 // The date argument that keeps the board's date.

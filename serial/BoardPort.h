@@ -13,6 +13,9 @@ class BoardPort {
   virtual ~BoardPort() = default;
 
   virtual bool IsOpen() const = 0;
+  // Closes the port (the link does so when its device went away); nothing on a closed port.
+  // A port that cannot be closed, such as a test's scripted one, keeps this default.
+  virtual void Close() {}
   // True once the device went away under the open port (unplugged, other side closed).
   virtual bool Vanished() const { return false; }
   // Queues bytes for sending and returns at once; nothing happens on a closed port.

@@ -108,7 +108,7 @@ class TCustomCommX : public BoardPort {
   // Opens DeviceName() and starts the threads; raises ECommError with the port closed again.
   void Open();
   // Stops both threads and closes the device; nothing on a closed port.
-  void Close();
+  void Close() override;
 
   // Queues count bytes; true at once for 0, false when closed, without a transmit thread, or
   // after the device vanished.

@@ -361,6 +361,19 @@ TEST_F(BoardBehaviourTest, FaultWrongChecksumGarbageAndDelay) {
   EXPECT_EQ(dataOf(exchange(port, {0xF1, 0x00}, 3), 2).size(), 2u);
 }
 
+TEST_F(BoardBehaviourTest, FaultSplitSendsTheReplyInTwoPieces) {
+  // The rest within the read's time-out: one read still gets the whole reply, later.
+  board.injectFault(Fault::split(1, 200'000));
+  const Micros before = port.now();
+  EXPECT_EQ(dataOf(exchange(port, {0xF1, 0x00}, 3), 2).size(), 2u);
+  EXPECT_GE(port.now() - before, 200'000);
+  // The rest after the time-out: the read ends with the first piece only.
+  board.injectFault(Fault::split(2, 400'000));
+  EXPECT_EQ(exchange(port, {0xF1, 0x00}, 3).bytes.size(), 2u);
+  port.advanceTime(200);
+  EXPECT_EQ(dataOf(exchange(port, {0xF1, 0x00}, 3), 2).size(), 2u);
+}
+
 TEST_F(BoardBehaviourTest, FaultHangUpClosesThePort) {
   board.injectFault(Fault::hangUp());
   EXPECT_FALSE(exchange(port, {0xF1, 0x00}, 3).handshake);
@@ -405,6 +418,10 @@ TEST_F(BoardBehaviourTest, FaultsParseFromText) {
   EXPECT_EQ(parseFault("delay:5")->delay, 5000);
   EXPECT_EQ(parseFault("garbage:0aFF")->bytes, (Bytes{0x0A, 0xFF}));
   EXPECT_EQ(parseFault("hangup")->kind, Fault::Kind::kHangUp);
+  EXPECT_EQ(parseFault("split:3:250")->count, 3u);
+  EXPECT_EQ(parseFault("split:3:250")->delay, 250'000);
+  EXPECT_FALSE(parseFault("split:3"));
+  EXPECT_FALSE(parseFault("split:3:x"));
   EXPECT_FALSE(parseFault("short"));
   EXPECT_FALSE(parseFault("short:x"));
   EXPECT_FALSE(parseFault("short:99999999999999999999"));  // too large to hold, not the largest

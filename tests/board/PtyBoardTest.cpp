@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -358,6 +359,21 @@ TEST_F(PtyBoardTest, StreamsArriveBetweenExchanges) {
   ASSERT_TRUE(acked(pc.exchange({0xF2, 0x01, 0x00, 0x00}, 1)));
   pc.read(64, 100);  // a report already on its way
   EXPECT_TRUE(pc.read(1, 300).empty());
+  board.signal(SIGTERM);
+  EXPECT_EQ(board.waitExit(), 0);
+}
+
+TEST_F(PtyBoardTest, StreamsFromTheStartWhenAsked) {
+  BoardProcess board({"--device-only", "--streams"}, dir.string());
+  Device pc(board.readLine());
+  ASSERT_TRUE(pc.ok());
+  const Bytes got = pc.read(3 * (10 + 9), 2000);
+  EXPECT_GE(std::count(got.begin(), got.end(), 0xFE), 2);
+  EXPECT_GE(std::count(got.begin(), got.end(), 0xFD), 2);
+  // The working option word says so, as after the PC switched them on. (The first exchange
+  // may meet a report already under way.)
+  pc.exchange({0xF1, 0x00}, 3);
+  EXPECT_EQ(dataOf(pc.exchange({0xF1, 0x00}, 3), 2), (Bytes{0x01, 0x04}));
   board.signal(SIGTERM);
   EXPECT_EQ(board.waitExit(), 0);
 }

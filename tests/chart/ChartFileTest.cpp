@@ -190,6 +190,31 @@ TEST_F(ChartFileTest, LineBreaksInNamesCannotBreakTheFile) {
   EXPECT_EQ(back.itemCount(), 3);
 }
 
+TEST_F(ChartFileTest, ANulEndsEveryNameReadSoASavedFileReadsBackTheSame) {
+  const std::string nul(1, '\0');
+  Chart chart;
+  ASSERT_TRUE(readChartText(chart, client,
+                            "[GraphicalEdit]\r\nType=0\r\nItems=1\r\nName=AB" + nul +
+                                "CD\r\n[Item0]\r\nName=EF" + nul + "GH\r\n",
+                            ui)
+                  .opened);
+  EXPECT_EQ(chart.Name, "AB");
+  EXPECT_EQ(chart.items[0].Name, "EF");
+
+  std::string row = "1,P" + nul + "Q,1";
+  for (int ch = 0; ch < kChannelCount; ++ch) row += ",0";
+  std::string header = "NO,T" + nul + "U,SPEED";
+  for (int ch = 1; ch <= kChannelCount; ++ch) header += ",CH" + std::to_string(ch);
+  Chart poses;
+  ASSERT_TRUE(openFile(poses, client, write("nul.csv", header + "\r\n" + row + "\r\n"), ui).opened);
+  EXPECT_EQ(poses.Name, "T");
+  EXPECT_EQ(poses.items[0].Name, "P");
+  Chart back;
+  ASSERT_TRUE(readChartText(back, client, chartFileText(poses), ui).opened);
+  EXPECT_EQ(back.Name, poses.Name);
+  EXPECT_EQ(back.items[0].Name, poses.items[0].Name);
+}
+
 // ---- reading chart files -------------------------------------------------------------------
 
 TEST_F(ChartFileTest, SavedFileReadsBackEveryFieldSelected) {

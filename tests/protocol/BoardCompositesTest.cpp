@@ -189,6 +189,11 @@ TEST_F(OptionBits, FailedReadWritesNothingAndModesOutsideTheTableAreRefused) {
   EXPECT_FALSE(link.SetReceiverStream(2));
   EXPECT_FALSE(link.SetQvsMode(2));
   EXPECT_FALSE(link.SetPause(-1));
+  // Two-mode composites have no toggle, whatever number is asked for.
+  EXPECT_FALSE(link.SetReceiverStream(-1));
+  EXPECT_FALSE(link.SetOptionBit5(-1));
+  EXPECT_FALSE(link.SetAnalogStream(-1));
+  EXPECT_FALSE(link.SetQvsMode(-1));
   EXPECT_TRUE(board.requests.empty());
 }
 

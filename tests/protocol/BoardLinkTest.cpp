@@ -1,6 +1,7 @@
 // Framing, the exchange's attempts against a scripted port, and the byte layout of every command.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -399,6 +400,71 @@ TEST(Catalogue, BoardInfoComesBackWithoutItsChecksum) {
   EXPECT_EQ(info, text);
 }
 
+TEST(Exchange, AReplyMixedWithAReportsTailIsAskedForAgain) {
+  ScriptedPort port;
+  FakeUserInterface ui;
+  BoardLink link(port, ui);
+  // The first time, the tail of a report that was on the wire comes before the reply.
+  const Bytes tail{0x02, 0x00, 0x03, 0x00, 0x04, 0x00, 0x00};
+  const Bytes good = withChecksum({0x02, 0x01});
+  int requests = 0;
+  port.responder = [&](const Bytes&) {
+    Bytes out = ++requests == 1 ? tail : Bytes{};
+    out.insert(out.end(), good.begin(), good.end());
+    return out;
+  };
+  Bytes reply;
+  EXPECT_TRUE(link.CmdReadOptions(WorkingCopy, reply));
+  EXPECT_EQ(reply, good);
+  EXPECT_EQ(port.handshakes, 2);
+  EXPECT_EQ(link.lastFailure().fault, LinkFault::kNone);
+  EXPECT_EQ(port.timeOut, kReceiveTimeOut);
+
+  // An acknowledge behind a report's tail, likewise.
+  requests = 0;
+  port.handshakes = 0;
+  port.responder = [&](const Bytes&) {
+    Bytes out = ++requests == 1 ? Bytes{0x40, 0x41} : Bytes{};
+    out.push_back(kAckByte);
+    return out;
+  };
+  EXPECT_TRUE(link.CmdWriteOptions(WorkingCopy, 0x0001));
+  EXPECT_EQ(port.handshakes, 2);
+}
+
+TEST(Exchange, ABrokenReplyOnAQuietLineStandsAndTheLineIsLeftEmpty) {
+  ScriptedPort port;
+  FakeUserInterface ui;
+  BoardLink link(port, ui);
+  port.responder = [](const Bytes&) { return Bytes{0x07, 0x07, 0x07}; };
+  Bytes reply;
+  EXPECT_FALSE(link.CmdReadOptions(WorkingCopy, reply));
+  EXPECT_EQ(link.lastFailure().fault, LinkFault::kBadChecksum);
+  EXPECT_EQ(port.handshakes, 1);
+  // The line was read until quiet, with the short time-out, which then came back.
+  EXPECT_EQ(port.readTimeOuts.back(), kLineQuietTime);
+  EXPECT_EQ(port.readSizes.back(), kSettleChunk);
+  EXPECT_EQ(port.timeOut, kReceiveTimeOut);
+
+  // Traffic behind every attempt's reply: all attempts are made, then it fails, the line empty.
+  port.handshakes = 0;
+  port.responder = [&](const Bytes&) {
+    port.inbound.insert(port.inbound.end(), 130, 0x55);
+    return Bytes{0x07, 0x07, 0x07};
+  };
+  EXPECT_FALSE(link.CmdReadOptions(WorkingCopy, reply));
+  EXPECT_EQ(link.lastFailure().fault, LinkFault::kBadChecksum);
+  EXPECT_EQ(port.handshakes, kDefaultRetryCount);
+  EXPECT_TRUE(port.inbound.empty());
+
+  // A reply that is merely missing leaves nothing to take: no extra read.
+  port.responder = nullptr;
+  port.readSizes.clear();
+  EXPECT_FALSE(link.CmdReadOptions(WorkingCopy, reply));
+  EXPECT_EQ(port.readSizes.size(), 2u * kDefaultRetryCount);  // handshake and reply, each time
+  EXPECT_EQ(std::count(port.readSizes.begin(), port.readSizes.end(), kSettleChunk), 0);
+}
+
 TEST(QvsPair, LongerTimeOutAndOneAttemptThenBackOnEveryPath) {
   ScriptedPort port;
   FakeUserInterface ui;
@@ -407,7 +473,8 @@ TEST(QvsPair, LongerTimeOutAndOneAttemptThenBackOnEveryPath) {
   Bytes reply;
   EXPECT_FALSE(link.CmdReadQvsParams(4, reply));
   EXPECT_EQ(port.handshakes, 1);
-  EXPECT_EQ(port.readTimeOuts, (std::vector<int>{500, 500}));
+  // Handshake, reply, and the line read quiet after the broken reply.
+  EXPECT_EQ(port.readTimeOuts, (std::vector<int>{500, 500, kLineQuietTime}));
   EXPECT_EQ(port.timeOut, 300);
   EXPECT_EQ(link.RetryCount, 5);
 

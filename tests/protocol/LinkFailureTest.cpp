@@ -110,6 +110,23 @@ TEST(LinkFailure, ASecondCommandDuringAWaitIsBusy) {
   EXPECT_EQ(describeFailure(ui.secondFailure), "CmdStop: 別の通信が応答を待っています");
 }
 
+TEST(LinkFailure, ACommandRefusedDuringAWaitDoesNotStandForTheOneThatWaited) {
+  board::VirtualBoardPort port;
+  ImpatientUserInterface ui;
+  BoardLink link(port, ui);
+  ui.link = &link;
+  port.board().injectFault(board::Fault::delayed(100'000));  // the first command waits, then
+  EXPECT_TRUE(link.CmdPlay(1));                              // gets its acknowledge
+  EXPECT_EQ(ui.secondFailure.fault, LinkFault::kBusy);
+  EXPECT_EQ(link.lastFailure().fault, LinkFault::kNone);
+
+  port.board().injectFault(board::Fault::noHandshake());
+  ui.secondResult = true;
+  EXPECT_FALSE(link.CmdPlay(1));
+  EXPECT_EQ(link.lastFailure().fault, LinkFault::kNoHandshake);
+  EXPECT_EQ(link.lastFailure().code, 0xF4);
+}
+
 TEST(LinkFailure, EveryCodeHasItsOperationName) {
   for (int code = 0xD0; code <= 0xFF; ++code) {
     const std::string name = commandName(static_cast<std::uint8_t>(code));

@@ -183,6 +183,8 @@ class BoardProcess {
     if (pid_ > 0) ::kill(pid_, sig);
   }
   const std::string& folder() const { return dir_; }
+  // The process, for a test that pulls the plug with a signal of its own.
+  pid_t pid() const { return pid_; }
   // The environment entry that points a program at this board's settings folder.
   std::string settingsVariable() const { return "PVRJ_SETTINGS_DIR=" + dir_; }
 

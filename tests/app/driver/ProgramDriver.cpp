@@ -10,16 +10,25 @@
 //   press:NAME  press the main window's button NAME once it shows (the screenshot scripts)
 //   churn  autosave at once after each change, and drag the canvas's selection one pixel right
 //          and back, again and again, from the start point given by PVRJ_TEST_DRAG ("x,y")
+//   soak   round after round until PVRJ_SOAK_SECONDS have passed, then press 終了: choose the
+//          port COMn (n from PVRJ_SOAK_PORT), show the table and read it from the board, hide
+//          it, open each board tool (a tool's window is closed again a moment after it shows),
+//          choose "OFF"; "driver: soak round N" after each round
 // Under every plan the quit question is answered Yes, any other box with its first button.
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 #include <QWidget>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -81,6 +90,91 @@ void churn(QWidget* window) {
   ticker->start();
 }
 
+QWidget* mainWindow() {
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window->objectName() == QLatin1String("Pivora3")) return window;
+  return nullptr;
+}
+
+// Chooses an entry of the main window's port box as the user does.
+void choosePort(int index) {
+  QWidget* window = mainWindow();
+  auto* box = window ? window->findChild<QComboBox*>(QStringLiteral("CommPort")) : nullptr;
+  if (!box) {
+    say(QStringLiteral("no port box"));
+    return;
+  }
+  box->setCurrentIndex(index);
+  emit box->activated(index);
+}
+
+// The soak plan's rounds, one step per tick of a timer, so the program runs its event loop all
+// the while (also inside a tool's modal window).
+class Soak : public QObject {
+ public:
+  explicit Soak(QObject* parent) : QObject(parent) {
+    seconds_ = qEnvironmentVariableIntValue("PVRJ_SOAK_SECONDS");
+    port_ = qEnvironmentVariableIntValue("PVRJ_SOAK_PORT");
+    connect(&timer_, &QTimer::timeout, this, [this] { step(); });
+  }
+  void start() {
+    clock_.start();
+    timer_.start(kStepMs);
+  }
+
+ private:
+  static constexpr int kStepMs = 250;
+
+  void step() {
+    // A tool's window is open: close it, as the user would after a look.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      if (!qobject_cast<QMessageBox*>(modal)) modal->close();
+      return;
+    }
+    if (clock_.elapsed() >= qint64{seconds_} * 1000) {
+      timer_.stop();
+      say(QStringLiteral("soak done after %1 rounds").arg(round_));
+      press("ExitBtn");
+      return;
+    }
+    static const char* const kTools[] = {"HomeBtn", "OptionBtn", "AdBtn", "receiverBtn"};
+    constexpr int kToolCount = static_cast<int>(std::size(kTools));
+    const int steps = 5 + kToolCount;
+    const int at = next_++ % steps;
+    if (at == 0) {
+      choosePort(port_);
+    } else if (at == 1 || at == 3) {
+      press("TableBtn");
+    } else if (at == 2) {
+      for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() != QLatin1String("TableDlg") || !window->isVisible()) continue;
+        if (auto* read = window->findChild<QToolButton*>(QStringLiteral("MotReadBtn"))) {
+          QElapsedTimer took;
+          took.start();
+          read->click();  // reads all 85 entries before it returns
+          say(QStringLiteral("table read in %1 ms").arg(took.elapsed()));
+        }
+      }
+    } else if (at < 4 + kToolCount) {
+      press(kTools[at - 4]);
+    } else {
+      // What the status line said last, before the port closes.
+      QWidget* window = mainWindow();
+      auto* status = window ? window->findChild<QLineEdit*>(QStringLiteral("Edit2")) : nullptr;
+      const QString said = status ? status->text() : QString();
+      choosePort(0);
+      say(QStringLiteral("soak round %1 (%2)").arg(++round_).arg(said));
+    }
+  }
+
+  QTimer timer_;
+  QElapsedTimer clock_;
+  int seconds_ = 0;
+  int port_ = 0;
+  int next_ = 0;
+  int round_ = 0;
+};
+
 class Driver : public QObject {
  public:
   explicit Driver(QByteArray plan) : QObject(qApp), plan_(std::move(plan)) {}
@@ -101,6 +195,9 @@ class Driver : public QObject {
       started_ = true;
       button_ = plan_.mid(static_cast<qsizetype>(sizeof("press:") - 1));
       press(button_.constData());
+    } else if (name == QLatin1String("Pivora3") && !started_ && plan_ == "soak") {
+      started_ = true;
+      (new Soak(this))->start();
     } else if (name == QLatin1String("Pivora3") && !started_ && plan_ == "churn") {
       started_ = true;
       churn(window);
