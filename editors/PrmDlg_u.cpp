@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "chart/ChartGeometry.h"
+#include "common/Numbers.h"
 #include "common/Settings.h"
 #include "common/SettingsFolder.h"
 #include "editors/core/JpegImage.h"
@@ -64,10 +65,6 @@ const QColor kPlainEdit(255, 255, 255);
 
 QColor resolvedColor(std::uint32_t color) {
   return toQColor(resolveColor(color, paletteSystemColor));
-}
-
-std::size_t at(int index) {
-  return static_cast<std::size_t>(index);
 }
 
 bool radioShown(int mode, Radio radio) {

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "common/Numbers.h"
 #include "protocol/BoardLink.h"
 #include "protocol/BoardMessages.h"
 #include "protocol/MotionTable.h"
@@ -37,10 +38,6 @@ constexpr double kInputVolts = 0.00532;
 constexpr double kInputAxisVolts = 5.5;
 constexpr double kBatteryAxisVolts = 16.0;
 constexpr double kMillisPerSecond = 1000.0;
-
-std::size_t at(int index) {
-  return static_cast<std::size_t>(index);
-}
 
 QLineEdit* readingBox(const char* name, const QString& text, QWidget* parent, bool yellow) {
   auto* edit = new QLineEdit(text, parent);

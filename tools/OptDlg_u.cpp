@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
+#include "common/Numbers.h"
 #include "protocol/BoardLink.h"
 #include "protocol/MotionTable.h"
 #include "ui/MessageDialog_u.h"
@@ -21,10 +22,6 @@ namespace {
 constexpr int kBoxesPerColumn = 8;
 constexpr int kVoltEditWidth = 60;
 constexpr int kListMinimumWidth = 260;
-
-std::size_t at(int index) {
-  return static_cast<std::size_t>(index);
-}
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "common/Numbers.h"
 #include "protocol/BoardLink.h"
 #include "protocol/BoardMessages.h"
 #include "tools/StripChart.h"
@@ -30,10 +31,6 @@ constexpr const char* kGroupNames[kReceiverChannelCount] = {"GroupBox2", "GroupB
                                                             "GroupBox4"};
 const QColor kTraceColors[kReceiverChannelCount] = {QColor(0, 90, 200), QColor(0, 150, 0),
                                                     QColor(200, 120, 0), QColor(200, 0, 0)};
-
-std::size_t at(int index) {
-  return static_cast<std::size_t>(index);
-}
 
 QLineEdit* box(const QString& name, const QString& text, QWidget* parent, bool yellow) {
   auto* edit = new QLineEdit(text, parent);
