@@ -13,6 +13,7 @@
 
 #include "common/Numbers.h"
 #include "protocol/BoardLink.h"
+#include "ui/Colors.h"
 #include "ui/MessageDialog_u.h"
 
 namespace pvrj {
@@ -128,13 +129,13 @@ void THomeDlg::copyArrangement() {
     const PanelPlace& place = a.desktop.channels[k].place;
     Panel[k]->move(place.left, place.top);
     Panel[k]->setVisible(place.visible);
-    fillBackground(*Panel[k], colorOf(a.labels[k].background));
-    showChannelLabel(*Label[k], a.labels[k], i);
+    fillBackground(*Panel[k], toQColor(a.labels[k].background));
+    showChannelLabel(*Label[k], a.labels[k], channelLabelName(a.labels[k], i + 1));
     Label[k]->setAutoFillBackground(false);
   }
   const PanelPlace& tools = a.desktop.lower[kCommandPanel];
   Panel26->move(tools.left, tools.top);
-  fillBackground(*Panel26, colorOf(a.toolPanelColor));
+  fillBackground(*Panel26, toQColor(a.toolPanelColor));
 }
 
 TrimValues THomeDlg::CollectTrimBlock() const {

@@ -106,8 +106,7 @@ TOptDlg::TOptDlg(BoardLink& link, const MotionTable& table, QWidget* parent)
 }
 
 void TOptDlg::fillLists() {
-  QStringList items;
-  for (const std::string& item : motionListItems(table_)) items << QString::fromStdString(item);
+  const QStringList items = toStringList(motionListItems(table_));
   for (QComboBox* combo : {BtnList, StartList, AlarmList}) {
     combo->clear();
     combo->addItems(items);
@@ -147,7 +146,8 @@ void TOptDlg::showLoaded(const OptionControls& c) {
   showControls(c);
   if (channelLabels) {
     const ChannelLabels labels = channelLabels();
-    for (int i = 0; i < kQvsBoxes; ++i) showChannelLabel(*QVS_C[at(i)], labels[at(i)], i);
+    for (int i = 0; i < kQvsBoxes; ++i)
+      showChannelLabel(*QVS_C[at(i)], labels[at(i)], channelLabelName(labels[at(i)], i + 1));
   }
 }
 
