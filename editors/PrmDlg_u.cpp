@@ -26,6 +26,7 @@
 #include "common/Settings.h"
 #include "common/SettingsFolder.h"
 #include "editors/core/JpegImage.h"
+#include "editors/core/PatternSets.h"
 #include "ui/Colors.h"
 #include "ui/MessageDialog_u.h"
 
@@ -508,7 +509,7 @@ void TPrmDlg::rebuildLinkList() {
   for (const std::string& name : patterns_.linkSetNames()) {
     LinkList->addItem(QString::fromStdString(name));
   }
-  LinkList->addItem(QString::fromUtf8(kLinkSetsEntry));
+  LinkList->addItem(QString::fromUtf8(kLinkSetupEntry));  // opens the link-set editor
   LinkList->setCurrentIndex(-1);
   editor_.setLinkChosen(false);
 }
