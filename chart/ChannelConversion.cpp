@@ -74,12 +74,12 @@ bool dividesByZero(const SplitRule& rule) {
 // new = 16384 + round((old - 16384) x x), x held as a 32-bit float. The product of a 16-bit
 // difference and a float is exact in a double.
 int scalePosition(int old, float x) {
-  const int difference = old - kCentrePosition;
+  const int difference = old - kPositionCentre;
   if (difference == 0) return old;
   const double product = static_cast<double>(difference) * static_cast<double>(x);
   if (product >= kHighestPosition) return kHighestPosition;
   if (product <= -kHighestPosition) return kLowestPosition;
-  return limitPosition(kCentrePosition + roundHalfEven(product));
+  return limitPosition(kPositionCentre + roundHalfEven(product));
 }
 
 int applySpeedRule(const std::string& argument, int storedSpeed, int speed) {
@@ -178,7 +178,7 @@ bool convertItem(ChartItem& item, const ChannelRules& rules) {
         at(out, c) = old[static_cast<std::size_t>(n - 1)];
       }
     } else if (rule.command == "REVERSE") {
-      if (isPosition(word)) at(out, c) = static_cast<std::uint16_t>(2 * kCentrePosition - word);
+      if (isPosition(word)) at(out, c) = static_cast<std::uint16_t>(2 * kPositionCentre - word);
     } else if (rule.command == "ADD") {
       if (isPosition(word)) {
         at(out, c) = static_cast<std::uint16_t>(

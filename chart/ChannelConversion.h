@@ -21,10 +21,9 @@ struct SplitRule {
 // the command. Only ASCII letters change case, so CP932 names pass through untouched.
 SplitRule splitRule(const std::string& rule);
 
-// The position range the value rules keep to, and the centre they mirror and scale about.
+// The position range the value rules keep to; they mirror and scale about kPositionCentre.
 inline constexpr int kLowestPosition = 1;
 inline constexpr int kHighestPosition = 32767;
-inline constexpr int kCentrePosition = 16384;
 // A speed rule acts on channels whose word is 1 up to this (positions, outputs, speed words).
 inline constexpr int kHighestSpeedRuleWord = 33030;
 inline constexpr int kLowestSpeed = 1;

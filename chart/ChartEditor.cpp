@@ -4,14 +4,9 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/Numbers.h"
+
 namespace pvrj {
-namespace {
-
-std::size_t at(int index) {
-  return static_cast<std::size_t>(index);
-}
-
-}  // namespace
 
 const std::vector<MenuColor>& menuColors() {
   static const std::vector<MenuColor> colors = {

@@ -30,7 +30,6 @@ constexpr std::int32_t kNoItem = -1;
 
 // Pose table channel values and the words they map to.
 constexpr std::int32_t kPoseAngleLimit = 180;
-constexpr std::int32_t kPoseCentreWord = 16384;
 constexpr std::int32_t kPoseSpecialLow = 221;  // 221..224 -> 32770..32773
 constexpr std::int32_t kPoseSpecialMid = 225;  // 225, 226 -> 32768, 32769
 constexpr std::int32_t kPoseSpecialHigh = 226;
@@ -624,7 +623,7 @@ OpenOutcome readPoseSource(Chart& chart, const Source& source, UserInterface& ui
 std::uint16_t poseValueToWord(std::string_view field) {
   std::int32_t v = parseIntegerOr(field, kPoseSpecialMid);
   if (v >= -kPoseAngleLimit && v <= kPoseAngleLimit)
-    return static_cast<std::uint16_t>(kPoseCentreWord + v);
+    return static_cast<std::uint16_t>(kPositionCentre + v);
   if (v >= kPoseSpecialLow && v < kPoseSpecialMid)
     return static_cast<std::uint16_t>(32770 + (v - kPoseSpecialLow));
   if (v >= kPoseSpecialMid && v <= kPoseSpecialHigh)

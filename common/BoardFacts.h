@@ -10,6 +10,8 @@ namespace pvrj {
 
 // Servo channels CH1 to CH24.
 inline constexpr int kBoardChannels = 24;
+// The position word of a servo at the middle of its travel.
+inline constexpr int kPositionCentre = 16384;
 
 // The motion table: 80 motion slots "M1".."M80", then 5 scenario slots "S1".."S5".
 inline constexpr int kMotionSlots = 80;

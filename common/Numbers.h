@@ -1,6 +1,7 @@
 // Number helpers shared by every layer: tolerant integer parsing, rounding, truncating division.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -22,6 +23,10 @@ std::int64_t divideRoundHalfEven(std::int64_t a, std::int64_t b);
 // Division truncating toward zero (C++ already does; named so intent is clear at call sites).
 constexpr std::int64_t truncDiv(std::int64_t a, std::int64_t b) {
   return a / b;
+}
+// An int index as the std::size_t a container takes; the caller has checked its range.
+constexpr std::size_t at(int index) {
+  return static_cast<std::size_t>(index);
 }
 // Halving of a coordinate, truncating toward zero (-5 -> -2).
 constexpr std::int32_t halfOf(std::int32_t v) {

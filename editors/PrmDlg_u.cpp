@@ -22,9 +22,11 @@
 #include <algorithm>
 
 #include "chart/ChartGeometry.h"
+#include "common/Numbers.h"
 #include "common/Settings.h"
 #include "common/SettingsFolder.h"
 #include "editors/core/JpegImage.h"
+#include "editors/core/PatternSets.h"
 #include "ui/Colors.h"
 #include "ui/MessageDialog_u.h"
 
@@ -64,10 +66,6 @@ const QColor kPlainEdit(255, 255, 255);
 
 QColor resolvedColor(std::uint32_t color) {
   return toQColor(resolveColor(color, paletteSystemColor));
-}
-
-std::size_t at(int index) {
-  return static_cast<std::size_t>(index);
 }
 
 bool radioShown(int mode, Radio radio) {
@@ -511,7 +509,7 @@ void TPrmDlg::rebuildLinkList() {
   for (const std::string& name : patterns_.linkSetNames()) {
     LinkList->addItem(QString::fromStdString(name));
   }
-  LinkList->addItem(QString::fromUtf8(kLinkSetsEntry));
+  LinkList->addItem(QString::fromUtf8(kLinkSetupEntry));  // opens the link-set editor
   LinkList->setCurrentIndex(-1);
   editor_.setLinkChosen(false);
 }

@@ -36,8 +36,6 @@ inline constexpr int kPrmPanelCount = 27;
 inline constexpr int kSpeedPanelNo = 25;
 inline constexpr int kToolPanelNo = 26;
 inline constexpr int kLinkPanelNo = 27;
-// The link list's last entry, which opens the link-set editor.
-inline constexpr const char* kLinkSetsEntry = "組み合わせの設定";
 inline constexpr const char* kPictureMissingMessage = "指定の背景画像がありません";
 inline constexpr const char* kEditorCaption = "Parameter";
 // The background picture dialog's filters.

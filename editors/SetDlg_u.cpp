@@ -34,12 +34,6 @@ QRadioButton* operationButton(QWidget* parent, const char* name, SettingOperatio
   return button;
 }
 
-QStringList toStringList(const std::vector<std::string>& texts) {
-  QStringList list;
-  for (const std::string& t : texts) list << QString::fromStdString(t);
-  return list;
-}
-
 }  // namespace
 
 TSetDlg::TSetDlg(Chart& chart, QWidget* parent) : QDialog(parent), chart_(chart) {

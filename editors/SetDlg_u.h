@@ -8,7 +8,7 @@
 
 #include "chart/Chart.h"
 #include "editors/core/SettingWords.h"
-#include "tools/ChannelLabels.h"
+#include "tools/ToolWidgets.h"
 
 class QCheckBox;
 class QComboBox;

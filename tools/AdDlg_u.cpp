@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "common/Numbers.h"
 #include "protocol/BoardLink.h"
 #include "protocol/BoardMessages.h"
 #include "protocol/MotionTable.h"
@@ -30,35 +31,12 @@ constexpr int kMixingPerColumn = 12;
 constexpr int kEditWidth = 56;
 constexpr int kMotionListWidth = 200;
 constexpr const char* kNoReading = "----";
-const QColor kYellow(255, 255, 0);
 // Volts per count of the supply and of an input, as the voltage boxes show them.
 constexpr double kBatteryVolts = 0.01539;
 constexpr double kInputVolts = 0.00532;
 constexpr double kInputAxisVolts = 5.5;
 constexpr double kBatteryAxisVolts = 16.0;
 constexpr double kMillisPerSecond = 1000.0;
-
-std::size_t at(int index) {
-  return static_cast<std::size_t>(index);
-}
-
-QLineEdit* readingBox(const char* name, const QString& text, QWidget* parent, bool yellow) {
-  auto* edit = new QLineEdit(text, parent);
-  edit->setObjectName(QString::fromLatin1(name));
-  edit->setFixedWidth(kEditWidth);
-  if (yellow) {
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base, kYellow);
-    edit->setPalette(palette);
-  }
-  return edit;
-}
-
-QLabel* namedLabel(const char* name, const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(QString::fromLatin1(name));
-  return label;
-}
 
 }  // namespace
 
@@ -77,8 +55,7 @@ TAdDlg::TAdDlg(BoardLink& link, BoardMessages& messages, const MotionTable& tabl
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
   auto* mixingGrid = new QGridLayout(GroupBox1);
   mixingGrid->setVerticalSpacing(1);
-  QStringList factors;
-  for (const std::string& item : mixingItems()) factors << QString::fromStdString(item);
+  const QStringList factors = toStringList(mixingItems());
   for (int n = 1; n <= kBoardChannels; ++n) {
     auto* name = new QLabel(QStringLiteral("CH%1").arg(n), GroupBox1);
     name->setObjectName(QStringLiteral("PortName%1").arg(n));
@@ -99,14 +76,17 @@ TAdDlg::TAdDlg(BoardLink& link, BoardMessages& messages, const MotionTable& tabl
   GroupBox2 = new QGroupBox(QStringLiteral("基準設定"), this);
   GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
   Label2 = namedLabel("Label2", QStringLiteral("基準値"), GroupBox2);
-  CalEdit = readingBox("CalEdit", QStringLiteral("0"), GroupBox2, false);
+  CalEdit =
+      readingBox(QStringLiteral("CalEdit"), QStringLiteral("0"), kEditWidth, false, GroupBox2);
   ScrollBar1 = new QScrollBar(Qt::Horizontal, GroupBox2);
   ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
   ScrollBar1->setRange(kReferenceMin, kReferenceMax);
   Label3 = namedLabel("Label3", QStringLiteral("測定値"), GroupBox2);
-  AdcEdit = readingBox("AdcEdit", QString::fromLatin1(kNoReading), GroupBox2, false);
+  AdcEdit = readingBox(QStringLiteral("AdcEdit"), QString::fromLatin1(kNoReading), kEditWidth,
+                       false, GroupBox2);
   Label1 = namedLabel("Label1", QStringLiteral("変化量"), GroupBox2);
-  RifEdit = readingBox("RifEdit", QString::fromLatin1(kNoReading), GroupBox2, true);
+  RifEdit = readingBox(QStringLiteral("RifEdit"), QString::fromLatin1(kNoReading), kEditWidth, true,
+                       GroupBox2);
   AutoCalBtn = new QPushButton(QStringLiteral("AUTO"), GroupBox2);
   AutoCalBtn->setObjectName(QStringLiteral("AutoCalBtn"));
   auto* referenceGrid = new QGridLayout(GroupBox2);
@@ -133,7 +113,8 @@ TAdDlg::TAdDlg(BoardLink& link, BoardMessages& messages, const MotionTable& tabl
     bar->setRange(-kThresholdLimit, kThresholdLimit);
     SensScroll[at(r)] = bar;
     thresholdEdits[at(r)] =
-        readingBox(names[r][2], QString::fromLatin1(kNoReading), GroupBox3, true);
+        readingBox(QString::fromLatin1(names[r][2]), QString::fromLatin1(kNoReading), kEditWidth,
+                   true, GroupBox3);
     exceedLabels[at(r)] = namedLabel(names[r][3], QStringLiteral("を超えたら"), GroupBox3);
     auto* list = new QComboBox(GroupBox3);
     list->setObjectName(QString::fromLatin1(names[r][4]));
@@ -153,10 +134,10 @@ TAdDlg::TAdDlg(BoardLink& link, BoardMessages& messages, const MotionTable& tabl
   Panel2->setObjectName(QStringLiteral("Panel2"));
   Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   auto* voltages = new QHBoxLayout(Panel2);
-  Edit3 = readingBox("Edit3", QStringLiteral("00.00V"), Panel2, false);
-  Edit4 = readingBox("Edit4", QStringLiteral("0.00V"), Panel2, false);
-  Edit5 = readingBox("Edit5", QStringLiteral("0.00V"), Panel2, false);
-  Edit6 = readingBox("Edit6", QStringLiteral("0.00V"), Panel2, false);
+  Edit3 = readingBox(QStringLiteral("Edit3"), QStringLiteral("00.00V"), kEditWidth, false, Panel2);
+  Edit4 = readingBox(QStringLiteral("Edit4"), QStringLiteral("0.00V"), kEditWidth, false, Panel2);
+  Edit5 = readingBox(QStringLiteral("Edit5"), QStringLiteral("0.00V"), kEditWidth, false, Panel2);
+  Edit6 = readingBox(QStringLiteral("Edit6"), QStringLiteral("0.00V"), kEditWidth, false, Panel2);
   const QString captions[] = {QStringLiteral("BATT"), QStringLiteral("AD1"), QStringLiteral("AD2"),
                               QStringLiteral("AD3")};
   QLineEdit* boxes[] = {Edit3, Edit4, Edit5, Edit6};
@@ -250,8 +231,7 @@ void TAdDlg::showMixingRow() {
 }
 
 void TAdDlg::fillMotionLists() {
-  QStringList items;
-  for (const std::string& item : motionListItems(table_)) items << QString::fromStdString(item);
+  const QStringList items = toStringList(motionListItems(table_));
   for (QComboBox* list : MotList) {
     list->clear();
     list->addItems(items);
@@ -276,7 +256,7 @@ bool TAdDlg::LoadAnalogSettings() {
   if (channelLabels) {
     const ChannelLabels labels = channelLabels();
     for (int ch = 0; ch < kBoardChannels; ++ch)
-      showChannelLabel(*PortName[at(ch)], labels[at(ch)], ch);
+      showChannelLabel(*PortName[at(ch)], labels[at(ch)], channelLabelName(labels[at(ch)], ch + 1));
   }
   readingsFresh_ = false;
   AdcEdit->setText(QString::fromLatin1(kNoReading));

@@ -11,6 +11,7 @@
 
 #include "protocol/BoardLink.h"
 #include "protocol/EntryEditing.h"
+#include "tools/ToolWidgets.h"
 #include "ui/MessageDialog_u.h"
 
 namespace pvrj {
@@ -76,20 +77,9 @@ TDataDlg::TDataDlg(Chart& chart, MotionTable& table, BoardLink* link, QWidget* p
 }
 
 void TDataDlg::showChannelLabels(const std::array<ChannelLabel, kPortBoxes>& labels) {
-  auto qcolor = [](std::uint32_t c) {
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                  static_cast<int>((c >> 16) & 0xFF));
-  };
   for (int i = 0; i < kPortBoxes; ++i) {
     const ChannelLabel& label = labels[static_cast<std::size_t>(i)];
-    QCheckBox* box = PE[static_cast<std::size_t>(i)];
-    box->setText(label.name.empty() ? QString("CH%1").arg(i + 1)
-                                    : QString::fromStdString(label.name));
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Window, qcolor(label.background));
-    palette.setColor(QPalette::WindowText, qcolor(label.text));
-    box->setPalette(palette);
-    box->setAutoFillBackground(true);
+    showChannelLabel(*PE[static_cast<std::size_t>(i)], label, channelLabelName(label, i + 1));
   }
 }
 

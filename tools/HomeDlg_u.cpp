@@ -11,7 +11,9 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "common/Numbers.h"
 #include "protocol/BoardLink.h"
+#include "ui/Colors.h"
 #include "ui/MessageDialog_u.h"
 
 namespace pvrj {
@@ -32,10 +34,6 @@ constexpr int kEnterKey = 13;
 constexpr int kRowsPerColumn = 12;
 constexpr int kColumnWidth = 254;
 constexpr int kRowHeight = 24;
-
-std::size_t at(int channel) {
-  return static_cast<std::size_t>(channel - 1);
-}
 
 }  // namespace
 
@@ -87,16 +85,17 @@ THomeDlg::THomeDlg(BoardLink& link, UserInterface& ui, QWidget* parent)
 
   // The four controls of each row are found by name and kept by channel number.
   for (int n = 1; n <= kTrimRows; ++n) {
-    Panel[at(n)] = findChild<QFrame*>(QStringLiteral("Panel%1").arg(n));
-    Label[at(n)] = findChild<QLabel*>(QStringLiteral("Label%1").arg(n));
-    Edit[at(n)] = findChild<QLineEdit*>(QStringLiteral("Edit%1").arg(n));
-    Scroll[at(n)] = findChild<QScrollBar*>(QStringLiteral("Scroll%1").arg(n));
+    Panel[at(n - 1)] = findChild<QFrame*>(QStringLiteral("Panel%1").arg(n));
+    Label[at(n - 1)] = findChild<QLabel*>(QStringLiteral("Label%1").arg(n));
+    Edit[at(n - 1)] = findChild<QLineEdit*>(QStringLiteral("Edit%1").arg(n));
+    Scroll[at(n - 1)] = findChild<QScrollBar*>(QStringLiteral("Scroll%1").arg(n));
   }
   for (int n = 1; n <= kTrimRows; ++n) {
-    onScroll(Scroll[at(n)], [this, n](int position, bool) {
+    onScroll(Scroll[at(n - 1)], [this, n](int position, bool) {
       if (!showing_) ScrollScroll(n, position);
     });
-    connect(Edit[at(n)], &QLineEdit::returnPressed, this, [this, n] { EditKeyDown(n, kEnterKey); });
+    connect(Edit[at(n - 1)], &QLineEdit::returnPressed, this,
+            [this, n] { EditKeyDown(n, kEnterKey); });
   }
   connect(OpenBtn, &QToolButton::clicked, this, [this] { OpenBtnClick(); });
   connect(SaveBtn, &QToolButton::clicked, this, [this] { SaveBtnClick(); });
@@ -130,13 +129,13 @@ void THomeDlg::copyArrangement() {
     const PanelPlace& place = a.desktop.channels[k].place;
     Panel[k]->move(place.left, place.top);
     Panel[k]->setVisible(place.visible);
-    fillBackground(*Panel[k], colorOf(a.labels[k].background));
-    showChannelLabel(*Label[k], a.labels[k], i);
+    fillBackground(*Panel[k], toQColor(a.labels[k].background));
+    showChannelLabel(*Label[k], a.labels[k], channelLabelName(a.labels[k], i + 1));
     Label[k]->setAutoFillBackground(false);
   }
   const PanelPlace& tools = a.desktop.lower[kCommandPanel];
   Panel26->move(tools.left, tools.top);
-  fillBackground(*Panel26, colorOf(a.toolPanelColor));
+  fillBackground(*Panel26, toQColor(a.toolPanelColor));
 }
 
 TrimValues THomeDlg::CollectTrimBlock() const {
@@ -167,9 +166,9 @@ void THomeDlg::ScrollScroll(int channel, int position) {
 
 void THomeDlg::EditKeyDown(int channel, int key) {
   if (key != kEnterKey || channel < 1 || channel > kTrimRows) return;
-  TrimRow& row = rows_[at(channel)];
-  row.bar = Scroll[at(channel)]->value();
-  enterTrimOffset(link_, rows_, channel - 1, Edit[at(channel)]->text().toStdString());
+  TrimRow& row = rows_[at(channel - 1)];
+  row.bar = Scroll[at(channel - 1)]->value();
+  enterTrimOffset(link_, rows_, channel - 1, Edit[at(channel - 1)]->text().toStdString());
   showRow(channel - 1);
 }
 

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
+#include "common/Numbers.h"
 #include "protocol/BoardLink.h"
 #include "protocol/MotionTable.h"
 #include "ui/MessageDialog_u.h"
@@ -21,10 +22,6 @@ namespace {
 constexpr int kBoxesPerColumn = 8;
 constexpr int kVoltEditWidth = 60;
 constexpr int kListMinimumWidth = 260;
-
-std::size_t at(int index) {
-  return static_cast<std::size_t>(index);
-}
 
 }  // namespace
 
@@ -109,8 +106,7 @@ TOptDlg::TOptDlg(BoardLink& link, const MotionTable& table, QWidget* parent)
 }
 
 void TOptDlg::fillLists() {
-  QStringList items;
-  for (const std::string& item : motionListItems(table_)) items << QString::fromStdString(item);
+  const QStringList items = toStringList(motionListItems(table_));
   for (QComboBox* combo : {BtnList, StartList, AlarmList}) {
     combo->clear();
     combo->addItems(items);
@@ -150,7 +146,8 @@ void TOptDlg::showLoaded(const OptionControls& c) {
   showControls(c);
   if (channelLabels) {
     const ChannelLabels labels = channelLabels();
-    for (int i = 0; i < kQvsBoxes; ++i) showChannelLabel(*QVS_C[at(i)], labels[at(i)], i);
+    for (int i = 0; i < kQvsBoxes; ++i)
+      showChannelLabel(*QVS_C[at(i)], labels[at(i)], channelLabelName(labels[at(i)], i + 1));
   }
 }
 

@@ -25,12 +25,6 @@ constexpr int kRowsPerColumn = 12;
 constexpr int kBoxCharacters = 14;
 constexpr int kNameCharacters = 16;
 
-QStringList toStringList(const std::vector<std::string>& texts) {
-  QStringList list;
-  for (const std::string& t : texts) list << QString::fromStdString(t);
-  return list;
-}
-
 std::vector<std::string> linkTemplates() {
   return {kLinkTemplates.begin(), kLinkTemplates.end()};
 }

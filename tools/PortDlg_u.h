@@ -12,7 +12,7 @@
 #include "chart/ChannelConversion.h"
 #include "chart/Chart.h"
 #include "editors/core/PatternFile.h"
-#include "tools/ChannelLabels.h"
+#include "tools/ToolWidgets.h"
 
 class QComboBox;
 class QLabel;

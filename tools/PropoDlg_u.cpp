@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "common/Numbers.h"
 #include "protocol/BoardLink.h"
 #include "protocol/BoardMessages.h"
 #include "tools/StripChart.h"
@@ -22,7 +23,6 @@ namespace {
 
 constexpr int kEditWidth = 48;
 constexpr const char* kNoReading = "----";
-const QColor kYellow(255, 255, 0);
 constexpr double kAxisTop = 128;
 constexpr double kMillisPerSecond = 1000.0;
 // The group names from the top: the first two are swapped on the form.
@@ -30,22 +30,6 @@ constexpr const char* kGroupNames[kReceiverChannelCount] = {"GroupBox2", "GroupB
                                                             "GroupBox4"};
 const QColor kTraceColors[kReceiverChannelCount] = {QColor(0, 90, 200), QColor(0, 150, 0),
                                                     QColor(200, 120, 0), QColor(200, 0, 0)};
-
-std::size_t at(int index) {
-  return static_cast<std::size_t>(index);
-}
-
-QLineEdit* box(const QString& name, const QString& text, QWidget* parent, bool yellow) {
-  auto* edit = new QLineEdit(text, parent);
-  edit->setObjectName(name);
-  edit->setFixedWidth(kEditWidth);
-  if (yellow) {
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base, kYellow);
-    edit->setPalette(palette);
-  }
-  return edit;
-}
 
 }  // namespace
 
@@ -69,7 +53,8 @@ TPropoDlg::TPropoDlg(BoardLink& link, UserInterface& ui, QWidget* parent)
     };
     auto* grid = new QGridLayout(group);
     grid->addWidget(label(firstLabel, QStringLiteral("基準値")), 0, 0);
-    auto* cal = box(QStringLiteral("PCal%1").arg(n), QStringLiteral("0"), group, false);
+    auto* cal =
+        readingBox(QStringLiteral("PCal%1").arg(n), QStringLiteral("0"), kEditWidth, false, group);
     grid->addWidget(cal, 0, 1);
     auto* bar = new QScrollBar(Qt::Horizontal, group);
     bar->setObjectName(QStringLiteral("PScrBar%1").arg(n));
@@ -88,12 +73,12 @@ TPropoDlg::TPropoDlg(BoardLink& link, UserInterface& ui, QWidget* parent)
     ACBtn[at(c)] = button;
     grid->addWidget(sunken, 2, 0, 1, 2);
     grid->addWidget(label(firstLabel + 1, QStringLiteral("測定値")), 3, 0);
-    PAdc[at(c)] =
-        box(QStringLiteral("PAdc%1").arg(n), QString::fromLatin1(kNoReading), group, false);
+    PAdc[at(c)] = readingBox(QStringLiteral("PAdc%1").arg(n), QString::fromLatin1(kNoReading),
+                             kEditWidth, false, group);
     grid->addWidget(PAdc[at(c)], 3, 1);
     grid->addWidget(label(firstLabel + 2, QStringLiteral("変化量")), 4, 0);
-    PRif[at(c)] =
-        box(QStringLiteral("PRif%1").arg(n), QString::fromLatin1(kNoReading), group, true);
+    PRif[at(c)] = readingBox(QStringLiteral("PRif%1").arg(n), QString::fromLatin1(kNoReading),
+                             kEditWidth, true, group);
     grid->addWidget(PRif[at(c)], 4, 1);
     channels->addWidget(group);
   }
@@ -106,7 +91,7 @@ TPropoDlg::TPropoDlg(BoardLink& link, UserInterface& ui, QWidget* parent)
   GroupBox5->setObjectName(QStringLiteral("GroupBox5"));
   Label1 = new QLabel(QStringLiteral("基準値"), GroupBox5);
   Label1->setObjectName(QStringLiteral("Label1"));
-  BEdit = box(QStringLiteral("BEdit"), QStringLiteral("0"), GroupBox5, false);
+  BEdit = readingBox(QStringLiteral("BEdit"), QStringLiteral("0"), kEditWidth, false, GroupBox5);
   auto* buttonRow = new QHBoxLayout(GroupBox5);
   buttonRow->addWidget(Label1);
   buttonRow->addWidget(BEdit);

@@ -10,6 +10,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "tools/ToolWidgets.h"
+
 namespace pvrj {
 namespace {
 
@@ -23,14 +25,8 @@ QComboBox* list(QWidget* parent, const char* name, const std::vector<std::string
   auto* box = new QComboBox(parent);
   box->setObjectName(name);
   box->setEditable(false);
-  for (const std::string& item : items) box->addItem(QString::fromStdString(item));
+  box->addItems(toStringList(items));
   return box;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& text) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(name);
-  return l;
 }
 
 // A framed panel with its heading above its control(s).
@@ -49,11 +45,11 @@ TQVSPrm::TQVSPrm(QWidget* parent) : QDialog(parent) {
 
   auto* gain = panel(this, "GainPanel");
   GainPanel = gain;
-  Label8 = label(gain, "Label8", "ストレッチ");
-  Label2 = label(gain, "Label2", "スピード");
-  Label1 = label(gain, "Label1", "SET1");
-  Label3 = label(gain, "Label3", "SET2");
-  Label4 = label(gain, "Label4", "SET3");
+  Label8 = namedLabel("Label8", "ストレッチ", gain);
+  Label2 = namedLabel("Label2", "スピード", gain);
+  Label1 = namedLabel("Label1", "SET1", gain);
+  Label3 = namedLabel("Label3", "SET2", gain);
+  Label4 = namedLabel("Label4", "SET3", gain);
   auto* gainGrid = new QGridLayout(gain);
   gainGrid->addWidget(Label8, 0, 1);
   gainGrid->addWidget(Label2, 0, 2);
@@ -72,7 +68,7 @@ TQVSPrm::TQVSPrm(QWidget* parent) : QDialog(parent) {
                           const char* listName, const std::vector<std::string>& items,
                           QWidget*& panelOut, QLabel*& labelOut, QComboBox*& listOut) {
     QFrame* p = panel(this, panelName);
-    labelOut = label(p, labelName, heading);
+    labelOut = namedLabel(labelName, heading, p);
     listOut = list(p, listName, items);
     auto* column = new QVBoxLayout(p);
     column->addWidget(labelOut);
@@ -97,7 +93,7 @@ TQVSPrm::TQVSPrm(QWidget* parent) : QDialog(parent) {
                            const char* barName, const char* editName, int tag, QWidget*& panelOut,
                            QLabel*& labelOut, QScrollBar*& barOut, QLineEdit*& editOut) {
     QFrame* p = panel(this, panelName);
-    labelOut = label(p, labelName, heading);
+    labelOut = namedLabel(labelName, heading, p);
     barOut = new QScrollBar(Qt::Horizontal, p);
     barOut->setObjectName(barName);
     barOut->setRange(0, kLimitPositions);

@@ -1,11 +1,15 @@
-// Colours, channel labels, scroll events and the up/down spinner of the board tool dialogs.
+// Channel labels, small controls, scroll events and the up/down spinner of the tool dialogs.
 #include "tools/ToolWidgets.h"
 
 #include <QAbstractSlider>
+#include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+
+#include "ui/Colors.h"
 
 namespace pvrj {
 namespace {
@@ -13,13 +17,9 @@ namespace {
 constexpr int kSpinnerWidth = 18;
 constexpr int kRepeatDelayMs = 400;
 constexpr int kRepeatIntervalMs = 80;
+const QColor kYellow(255, 255, 0);
 
 }  // namespace
-
-QColor colorOf(std::uint32_t bgr) {
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                static_cast<int>((bgr >> 16) & 0xFF));
-}
 
 void fillBackground(QWidget& widget, const QColor& color) {
   QPalette palette = widget.palette();
@@ -28,16 +28,44 @@ void fillBackground(QWidget& widget, const QColor& color) {
   widget.setAutoFillBackground(true);
 }
 
-void showChannelLabel(QWidget& widget, const ChannelLabel& label, int channel) {
-  const QString name = label.name.empty() ? QStringLiteral("CH%1").arg(channel + 1)
-                                          : QString::fromStdString(label.name);
-  widget.setProperty("text", name);
+QString channelLabelName(const ChannelLabel& label, int channel) {
+  return label.name.empty() ? QStringLiteral("CH%1").arg(channel)
+                            : QString::fromStdString(label.name);
+}
+
+void showChannelLabel(QWidget& widget, const ChannelLabel& label, const QString& text) {
+  widget.setProperty("text", text);
   QPalette palette = widget.palette();
-  palette.setColor(QPalette::Window, colorOf(label.background));
-  palette.setColor(QPalette::WindowText, colorOf(label.text));
-  palette.setColor(QPalette::ButtonText, colorOf(label.text));
+  palette.setColor(QPalette::Window, toQColor(label.background));
+  palette.setColor(QPalette::WindowText, toQColor(label.text));
+  palette.setColor(QPalette::ButtonText, toQColor(label.text));
   widget.setPalette(palette);
   widget.setAutoFillBackground(true);
+}
+
+QStringList toStringList(const std::vector<std::string>& texts) {
+  QStringList list;
+  for (const std::string& t : texts) list << QString::fromStdString(t);
+  return list;
+}
+
+QLabel* namedLabel(const char* name, const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  return label;
+}
+
+QLineEdit* readingBox(const QString& name, const QString& text, int width, bool yellow,
+                      QWidget* parent) {
+  auto* edit = new QLineEdit(text, parent);
+  edit->setObjectName(name);
+  edit->setFixedWidth(width);
+  if (yellow) {
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, kYellow);
+    edit->setPalette(palette);
+  }
+  return edit;
 }
 
 void onScroll(QScrollBar* bar, std::function<void(int position, bool ended)> handler) {

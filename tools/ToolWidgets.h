@@ -1,15 +1,21 @@
-// Small pieces the board tool dialogs share: colours from 0x00BBGGRR, the channel names and
-// colours copied from the position editor, the up/down spinner, and how scroll bar events read.
+// Small pieces the board tool dialogs and the item editors share: the channel names and colours
+// copied from the position editor, named labels and reading boxes, the up/down spinner, and how
+// scroll bar events read.
 #pragma once
 
 #include <QColor>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "editors/core/Desktop.h"
 
+class QLabel;
+class QLineEdit;
 class QScrollBar;
 class QToolButton;
 
@@ -29,11 +35,18 @@ struct EditorArrangement {
 };
 using EditorArrangementSource = std::function<EditorArrangement()>;
 
-QColor colorOf(std::uint32_t bgr);
-// The label's name (or "CH" + n when empty) and colours on a widget: text, text colour, background.
-void showChannelLabel(QWidget& widget, const ChannelLabel& label, int channel);
+// The label's name, or "CH" + channel (1 to 24) when it has none.
+QString channelLabelName(const ChannelLabel& label, int channel);
+// text on a label, check box or button, in the colours of the position editor's label.
+void showChannelLabel(QWidget& widget, const ChannelLabel& label, const QString& text);
 // A widget's background colour.
 void fillBackground(QWidget& widget, const QColor& color);
+
+QStringList toStringList(const std::vector<std::string>& texts);
+QLabel* namedLabel(const char* name, const QString& text, QWidget* parent);
+// A box that shows a reading, width pixels wide; yellow for the change from the reference.
+QLineEdit* readingBox(const QString& name, const QString& text, int width, bool yellow,
+                      QWidget* parent);
 
 // Scroll bar events as the dialogs take them: every move while the thumb is dragged, and the end
 // of a scroll when the thumb is let go or after a click on an arrow or the track.

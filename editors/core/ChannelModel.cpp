@@ -82,14 +82,12 @@ Radio radioOfWord(std::uint16_t word) {
 }
 
 std::optional<RadioTag> radioOfTag(int tag) {
-  constexpr int kChannels = 24;
-  if (tag < 1 || tag > kChannels * kRadioCount) return std::nullopt;
-  return RadioTag{(tag - 1) % kChannels, static_cast<Radio>((tag - 1) / kChannels)};
+  if (tag < 1 || tag > kBoardChannels * kRadioCount) return std::nullopt;
+  return RadioTag{(tag - 1) % kBoardChannels, static_cast<Radio>((tag - 1) / kBoardChannels)};
 }
 
 int tagOfRadio(int channel, Radio radio) {
-  constexpr int kChannels = 24;
-  return static_cast<int>(radio) * kChannels + channel + 1;
+  return static_cast<int>(radio) * kBoardChannels + channel + 1;
 }
 
 int displayValue(int position, float rate) {

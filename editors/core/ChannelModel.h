@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/BoardFacts.h"
+
 namespace pvrj {
 
 // Channel words the position editor writes or shows.
@@ -23,8 +25,7 @@ inline constexpr std::uint16_t kWordSpeedBase = 0x8007;    // + v: per-channel s
 inline constexpr std::uint16_t kWordStretchBase = 0x8087;  // + v: per-channel stretch ("ST")
 inline constexpr std::uint16_t kWordStretchLast = 0x8106;
 
-// The position bar's range; the centre shows as 0.
-inline constexpr int kPositionCentre = 16384;
+// The position bar's range; its centre, kPositionCentre, shows as 0.
 inline constexpr int kPositionBarMin = 15694;
 inline constexpr int kPositionBarMax = 17074;
 // The small bar of a speed or stretch channel.

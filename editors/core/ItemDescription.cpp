@@ -4,22 +4,13 @@
 #include <cstdio>
 
 #include "chart/ChannelConversion.h"
+#include "editors/core/ChannelModel.h"
 #include "editors/core/CompareWords.h"
 #include "editors/core/SettingWords.h"
 
 namespace pvrj {
 
 namespace {
-
-constexpr std::uint16_t kOutputLow = 0x8000;
-constexpr std::uint16_t kOutputHigh = 0x8001;
-constexpr std::uint16_t kFree = 0x8002;
-constexpr std::uint16_t kChannelSet1 = 0x8003;
-constexpr std::uint16_t kChannelSet3 = 0x8005;
-constexpr std::uint16_t kSpeedBase = 0x8007;
-constexpr std::uint16_t kStretchBase = 0x8087;
-constexpr std::uint16_t kStretchEnd = 0x8106;
-constexpr int kMotionSlots = 80;
 
 std::string quoted(const std::string& name) {
   std::string out = "\"";
@@ -38,15 +29,17 @@ std::string hexWord(std::uint16_t word) {
 
 // A channel word as the position editor shows it (display rate 1).
 std::string channelText(std::uint16_t word) {
-  if (word <= 0x7FFF) return std::to_string(static_cast<int>(word) - kCentrePosition);
-  if (word == kOutputLow) return "L";
-  if (word == kOutputHigh) return "H";
-  if (word == kFree) return "FREE";
-  if (word >= kChannelSet1 && word <= kChannelSet3) return "SET" + std::to_string(word - kFree);
-  if (word >= kSpeedBase && word < kStretchBase) return "SP " + std::to_string(word - kSpeedBase);
+  if (word <= kWordPositionMax) return std::to_string(static_cast<int>(word) - kPositionCentre);
+  if (word == kWordLow) return "L";
+  if (word == kWordHigh) return "H";
+  if (word == kWordFree) return "FREE";
+  if (word >= kWordSet1 && word <= kWordSet3) return "SET" + std::to_string(word - kWordFree);
+  if (word >= kWordSpeedBase && word < kWordStretchBase) {
+    return "SP " + std::to_string(word - kWordSpeedBase);
+  }
   // The editor's box shows a stretch value doubled.
-  if (word >= kStretchBase && word <= kStretchEnd) {
-    return "ST " + std::to_string(2 * (word - kStretchBase));
+  if (word >= kWordStretchBase && word <= kWordStretchLast) {
+    return "ST " + std::to_string(2 * (word - kWordStretchBase));
   }
   return hexWord(word);
 }

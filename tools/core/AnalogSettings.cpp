@@ -9,10 +9,6 @@
 namespace pvrj {
 namespace {
 
-constexpr std::uint8_t kMixingOn = 0x80;
-constexpr std::uint8_t kMixingNegative = 0x40;
-constexpr std::uint8_t kMixingValueBits = 0x3F;
-
 constexpr std::size_t kSensorWordsOffset = kSensorEntries;  // bytes 0-5 motions, then 6 words
 constexpr std::uint16_t kSensorNegative = 0x8000;
 constexpr std::uint16_t kSensorEnabled = 0x4000;
@@ -33,30 +29,16 @@ AnalogSettings::AnalogSettings() {
 }
 
 std::vector<std::string> mixingItems() {
-  std::vector<std::string> items;
-  items.reserve(kMixingItems);
-  for (int k = 0; k < kMixingItems; ++k) {
-    if (k < kMixingOff) {
-      items.push_back("x -" + std::to_string(kMixingOff - k));
-    } else if (k == kMixingOff) {
-      items.emplace_back("OFF");
-    } else {
-      items.push_back("x " + std::to_string(k - kMixingOff));
-    }
-  }
-  return items;
+  return mixingRatioTexts();
 }
 
 std::uint8_t mixingByte(int index) {
-  index = std::clamp(index, 0, kMixingItems - 1);
-  if (index < kMixingOff) return static_cast<std::uint8_t>((kMixingOff - index) | 0xC0);
-  if (index > kMixingOff) return static_cast<std::uint8_t>((index - kMixingOff) | kMixingOn);
-  return 0;
+  return mixingCode(std::clamp(index, 0, kMixingItems - 1));
 }
 
 int mixingIndex(std::uint8_t byte) {
-  if (!(byte & kMixingOn)) return kMixingOff;
-  const int magnitude = byte & kMixingValueBits;
+  if (!(byte & kMixingActive)) return kMixingOff;
+  const int magnitude = byte & kMixingMagnitude;
   return byte & kMixingNegative ? kMixingOff - magnitude : kMixingOff + magnitude;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "editors/core/SettingWords.h"
 #include "protocol/BoardTypes.h"
 
 namespace pvrj {
@@ -26,9 +27,10 @@ inline constexpr int kReferenceMax = 1023;
 // CmdSetAnalogRef with this value makes the board take the input's present reading.
 inline constexpr std::uint16_t kTakeReading = 0xFFFF;
 
-// The mixing lists: "x -63" .. "x -1" (0 to 62), "OFF" (63), "x 1" .. "x 63" (64 to 126).
-inline constexpr int kMixingItems = 127;
-inline constexpr int kMixingOff = 63;
+// The mixing lists are the setting editor's ratio lists: "x -63" .. "x -1" (0 to 62), "OFF" (63),
+// "x 1" .. "x 63" (64 to 126), with the same byte codes.
+inline constexpr int kMixingItems = kMixingRatios;
+inline constexpr int kMixingOff = kMixingRatioOff;
 
 // Sensor thresholds, on the change of an input against its reference.
 inline constexpr int kThresholdLimit = 1023;

@@ -17,7 +17,7 @@ namespace pvrj {
 class BoardLink;
 
 // A trim is an absolute servo position; the dialog allows the centre plus or minus 345.
-inline constexpr int kTrimCentre = 16384;
+inline constexpr int kTrimCentre = kPositionCentre;
 inline constexpr int kTrimSpan = 345;
 inline constexpr int kTrimMin = kTrimCentre - kTrimSpan;  // 16039
 inline constexpr int kTrimMax = kTrimCentre + kTrimSpan;  // 16729
