@@ -22,7 +22,7 @@ void useLinkSet(const std::vector<std::string>& entries) {
   PVRJ_FUZZ_CHECK((firstBadLinkChannel(entries) == 0) ==
                   std::all_of(set.begin(), set.end(), [](const LinkAction& a) { return a.valid; }));
   PrmWordArray words;
-  words.fill(kCentrePosition);
+  words.fill(kPositionCentre);
   const PrmWordArray forward = linkStep(set, words, kLinkForward);
   const PrmWordArray back = linkStep(set, forward, kLinkBackward);
   for (int ch = 0; ch < kChannelCount; ++ch) {
