@@ -1,7 +1,7 @@
-// Torn writes: a process that saves a chart, the settings file or the pattern file over and over
-// is killed with SIGKILL at random moments, 200 times for each file. After every kill the file
-// holds one of the versions the saves write, whole; the temporary files the killed saves leave
-// are cleared by the next save.
+// Torn writes: a process that saves a chart, the settings file, the pattern file or a trim file
+// over and over is killed with SIGKILL at random moments, 200 times for each file. After every kill
+// the file holds one of the versions the saves write, whole; the temporary files the killed saves
+// leave are cleared by the next save.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -103,6 +103,10 @@ TEST_F(TornWriteTest, SettingsFile) {
 
 TEST_F(TornWriteTest, PatternFile) {
   killWhileSaving("pattern", 2);
+}
+
+TEST_F(TornWriteTest, TrimFile) {
+  killWhileSaving("trim", 2);
 }
 
 }  // namespace

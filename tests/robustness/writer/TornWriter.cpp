@@ -1,7 +1,7 @@
 // pvrj-torn-writer KIND PATH STEPS: saves a file of the program over and over with the program's
-// own save operations, so that a test can kill it at any moment. KIND is chart, settings or
-// pattern. The saves follow a fixed cycle of versions (two of a chart or a pattern file; the
-// main window's keys and the position editor's desktop of the settings file, each in two
+// own save operations, so that a test can kill it at any moment. KIND is chart, settings,
+// pattern or trim. The saves follow a fixed cycle of versions (two of a chart, a pattern or a trim
+// file; the main window's keys and the position editor's desktop of the settings file, each in two
 // versions, saved one after the other as the program does). STEPS saves are made, then the
 // program ends; with 0 it saves until it is killed. Ends with 1 when a save fails.
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include "common/Settings.h"
 #include "editors/core/Desktop.h"
 #include "editors/core/PatternFile.h"
+#include "tools/core/Trims.h"
 
 namespace {
 
@@ -72,6 +73,13 @@ bool savePatternVersion(const std::string& path, int version) {
   return file.save().ok();
 }
 
+bool saveTrimVersion(const std::string& path, int version) {
+  TrimValues values{};
+  for (std::size_t c = 0; c < values.size(); ++c)
+    values[c] = static_cast<std::uint16_t>(16384 + (version == 0 ? 1 : -1) * static_cast<int>(c));
+  return writeTrimFile(path, values).ok();
+}
+
 // The settings file: the main window's keys and the desktop, each written on its own.
 bool saveSettingsStep(const std::string& path, int step) {
   const int version = step / 2 % 2 == 0 ? 1 : 0;
@@ -92,7 +100,7 @@ bool saveSettingsStep(const std::string& path, int step) {
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fputs("usage: pvrj-torn-writer chart|settings|pattern PATH STEPS\n", stderr);
+    std::fputs("usage: pvrj-torn-writer chart|settings|pattern|trim PATH STEPS\n", stderr);
     return 2;
   }
   const std::string kind = argv[1];
@@ -104,6 +112,8 @@ int main(int argc, char** argv) {
       ok = saveChartVersion(path, static_cast<int>(step % 2));
     } else if (kind == "pattern") {
       ok = savePatternVersion(path, static_cast<int>(step % 2));
+    } else if (kind == "trim") {
+      ok = saveTrimVersion(path, static_cast<int>(step % 2));
     } else if (kind == "settings") {
       ok = saveSettingsStep(path, static_cast<int>(step % 4));
     } else {
