@@ -1,8 +1,10 @@
 // Fuzz target: pvrj-board's state file. The bytes as a state file; and the bytes as the memory
 // inside a state file whose frame is made right, so the reader's every field is reached. A memory
-// read back writes the same file, and a board started on it answers, plays and streams.
+// read back writes the same file, and a board started on it plays entries the input picks.
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "board/BoardCommands.h"
 #include "board/BoardMemory.h"
@@ -48,12 +50,14 @@ const Frame& frame() {
   return f;
 }
 
-void runBoard(const BoardMemory& memory) {
+// Plays a few table entries, chosen by the input, for a while each.
+void runBoard(const BoardMemory& memory, std::string_view choice) {
   VirtualBoard board(memory);
   Micros now = 0;
-  // Play every table entry for a while.
-  for (int number = 0; number < kTableEntryCount; ++number) {
-    std::vector<std::uint8_t> play{kHandshakeByte, kPlay, 0x05, static_cast<std::uint8_t>(number)};
+  for (std::size_t k = 0; k < 3; ++k) {
+    const auto number = static_cast<std::uint8_t>(
+        (k < choice.size() ? static_cast<unsigned char>(choice[k]) : k) % kTableEntryCount);
+    std::vector<std::uint8_t> play{kHandshakeByte, kPlay, 0x05, number};
     play.push_back(checksumOf(play.data() + 1, 3));
     board.receive(play.data(), play.size(), now);
     now += 100'000;
@@ -81,6 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Result<BoardMemory> framed = deserializeMemory(file);
   PVRJ_FUZZ_CHECK(framed.ok());
   PVRJ_FUZZ_CHECK(serializeMemory(framed.value()) == file);
-  runBoard(framed.value());
+  runBoard(framed.value(), bytes);
   return 0;
 }
