@@ -1,104 +1,25 @@
 // Writing a 30-record motion to a line-paced pvrj-board and reading it back, against the wire
 // time of every byte exchanged (10 bits a byte at 115200 bit/s).
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <string>
 #include <vector>
 
-#include "common/UserInterface.h"
+#include "bench/BoardBench.h"
 #include "compiler/Transfer.h"
 #include "protocol/CommXOpener.h"
 #include "serial/CommX.h"
 
-extern char** environ;
-
 namespace pvrj {
 namespace {
 
-constexpr double kBitsPerByte = 10.0;
-constexpr int kStartTimeoutMs = 10000;
 constexpr int kMotionItems = 29;  // plus END: 30 records, one full slot
 
-// Counts every byte that crosses the line in either direction.
-class CountingPort : public BoardPort {
- public:
-  explicit CountingPort(BoardPort& inner) : inner_(inner) {}
-  std::size_t bytes = 0;
-  bool IsOpen() const override { return inner_.IsOpen(); }
-  void Write(const std::uint8_t* data, std::size_t count) override {
-    bytes += count;
-    inner_.Write(data, count);
-  }
-  std::size_t Read(std::uint8_t* buffer, std::size_t count) override {
-    std::size_t got = inner_.Read(buffer, count);
-    bytes += got;
-    return got;
-  }
-  void PurgeReceive() override { inner_.PurgeReceive(); }
-  void PurgeTransmit() override { inner_.PurgeTransmit(); }
-  std::size_t InQueueCount() override { return inner_.InQueueCount(); }
-  int TimeOutReceive() const override { return inner_.TimeOutReceive(); }
-  void SetTimeOutReceive(int ms) override { inner_.SetTimeOutReceive(ms); }
-  void SetWaitHook(std::function<void()> hook) override { inner_.SetWaitHook(std::move(hook)); }
-
- private:
-  BoardPort& inner_;
-};
-
-// Answers everything with yes and keeps nothing.
-class SilentUserInterface : public UserInterface {
- public:
-  int ShowMessageBox(int, int, const std::string&) override { return kIdYes; }
-  bool NumberPrompt(Prompt&) override { return false; }
-  void showStatus(const std::string&) override {}
-  void setBusy(bool) override {}
-  void setBoardState(const std::string&) override {}
-  void processEvents() override {}
-};
-
-// pvrj-board --device-only, paced or not, killed when the benchmark ends.
-class PacedBoard {
- public:
-  explicit PacedBoard(bool pace) {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    std::string exe = PVRJ_BOARD_EXE;
-    std::vector<std::string> args{exe, "--device-only"};
-    if (pace) args.push_back("--pace");
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    char c;
-    pollfd p{out[0], POLLIN, 0};
-    while (::poll(&p, 1, kStartTimeoutMs) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n')
-      device_.push_back(c);
-    ::close(out[0]);
-  }
-  ~PacedBoard() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& device() const { return device_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string device_;
-};
+using bench::BoardChild;
+using bench::CountingPort;
+using bench::kBitsPerByte;
+using bench::SilentUserInterface;
 
 Chart motionChart() {
   Chart chart;
@@ -120,7 +41,8 @@ Chart motionChart() {
 void BM_WriteAndReadBack30Records(benchmark::State& state) {
   // Argument 1: the board passes bytes at the line rate; 0: at once, which shows the program's
   // own share of the time.
-  PacedBoard board(state.range(0) != 0);
+  BoardChild board(state.range(0) != 0 ? std::vector<std::string>{"--pace"}
+                                       : std::vector<std::string>{});
   if (board.device().empty()) {
     state.SkipWithError("pvrj-board did not start");
     return;

@@ -177,46 +177,46 @@ bool clearOccupiedSlots(TransferContext& c, const std::vector<int>& numbers,
   return true;
 }
 
-// The check after a motion's records: each read back from the stored copy and compared.
-bool verifyMotion(TransferContext& c, int slot) {
-  const std::vector<MotionRecord>& records = c.state.records;
-  const int total = static_cast<int>(records.size());
-  RecordDifference difference;
-  const CheckOutcome outcome = checkRecords(
-      c.link, slot, records,
-      [&c, total](int i) {
-        c.ui.showStatus(std::to_string(i + 1) + kStatusRecordVerified);
-        report(c, i + 1, total);
-      },
-      difference);
+// The check's progress: the status line and the progress bar, record by record.
+std::function<void(int)> checkProgress(TransferContext& c, int total) {
+  return [&c, total](int i) {
+    c.ui.showStatus(std::to_string(i + 1) + kStatusRecordVerified);
+    report(c, i + 1, total);
+  };
+}
+
+// The end of a check: a difference stops the write with the status line's short reason and the
+// message box's full one.
+bool checkPassed(TransferContext& c, CheckOutcome outcome, const std::string& reason,
+                 const std::string& message) {
   report(c, 0, 0);
   if (outcome == CheckOutcome::kLinkFailed) return linkFailed(c, kActionVerify);
   if (outcome == CheckOutcome::kDifferent) {
-    c.ui.showStatus(std::string(kActionWrite) + "失敗: " + recordDifferenceReason(difference));
-    c.ui.ShowMessageBox(kMsgError, kBtnOk, recordDifferenceMessage(slot, difference));
+    c.ui.showStatus(std::string(kActionWrite) + "失敗: " + reason);
+    c.ui.ShowMessageBox(kMsgError, kBtnOk, message);
     return false;
   }
   return true;
 }
 
+// The check after a motion's records: each read back from the stored copy and compared.
+bool verifyMotion(TransferContext& c, int slot) {
+  const std::vector<MotionRecord>& records = c.state.records;
+  RecordDifference d;
+  const CheckOutcome outcome =
+      checkRecords(c.link, slot, records, checkProgress(c, static_cast<int>(records.size())), d);
+  const bool differs = outcome == CheckOutcome::kDifferent;
+  return checkPassed(c, outcome, differs ? recordDifferenceReason(d) : std::string(),
+                     differs ? recordDifferenceMessage(slot, d) : std::string());
+}
+
 bool verifyScenario(TransferContext& c, int scenario, std::span<const std::uint8_t> steps) {
-  const int total = static_cast<int>(steps.size());
-  StepDifference difference;
-  const CheckOutcome outcome = checkSteps(
-      c.link, scenario, steps,
-      [&c, total](int i) {
-        c.ui.showStatus(std::to_string(i + 1) + kStatusRecordVerified);
-        report(c, i + 1, total);
-      },
-      difference);
-  report(c, 0, 0);
-  if (outcome == CheckOutcome::kLinkFailed) return linkFailed(c, kActionVerify);
-  if (outcome == CheckOutcome::kDifferent) {
-    c.ui.showStatus(std::string(kActionWrite) + "失敗: " + stepDifferenceReason(difference));
-    c.ui.ShowMessageBox(kMsgError, kBtnOk, stepDifferenceMessage(scenario, difference));
-    return false;
-  }
-  return true;
+  StepDifference d;
+  const CheckOutcome outcome =
+      checkSteps(c.link, scenario, steps, checkProgress(c, static_cast<int>(steps.size())), d);
+  const bool differs = outcome == CheckOutcome::kDifferent;
+  return checkPassed(c, outcome, differs ? stepDifferenceReason(d) : std::string(),
+                     differs ? stepDifferenceMessage(scenario, d) : std::string());
 }
 
 }  // namespace
