@@ -1,7 +1,9 @@
 // INI parsing and writing over one text pool, with case-folded hash indexes of sections and keys.
 #include "common/IniFile.h"
 
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 #include "common/Encoding.h"
 #include "common/FileIo.h"
@@ -359,6 +361,19 @@ std::string IniFile::toString() const {
 
 Status IniFile::save(const std::string& path) const {
   return writeTextFile(path, toString());
+}
+
+bool IniFile::update(const std::string& path, const std::function<void(IniFile& ini)>& change) {
+  IniFile ini;
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec)) {
+    Result<IniFile> old = load(path);
+    if (!old) return false;  // its other keys would be lost
+    ini = std::move(old.value());
+  }
+  if (!probeWritable(path)) return false;
+  change(ini);
+  return static_cast<bool>(ini.save(path));
 }
 
 // ---- reading -----------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,6 +61,11 @@ class IniFile {
   static IniFile fromOwnedString(std::string&& text);
   // Reads a CP932 file. A missing file is a failure; callers that treat it as empty say so.
   static Result<IniFile> load(const std::string& path);
+
+  // Changes the file at path in place: its other sections and keys are kept, a missing file is
+  // made. False, with the file untouched, when it exists but cannot be read (its other keys
+  // would be lost) or cannot be written.
+  static bool update(const std::string& path, const std::function<void(IniFile& ini)>& change);
 
   // UTF-8 text with CR LF line ends.
   std::string toString() const;

@@ -34,23 +34,14 @@ MainSettings readMainSettings(const std::string& path) {
 }
 
 bool writeMainSettings(const std::string& path, const MainSettings& settings) {
-  IniFile ini;
-  std::error_code ec;
-  if (std::filesystem::exists(path, ec)) {
-    Result<IniFile> old = IniFile::load(path);
-    if (!old)
-      return false;  // keep a file we cannot read rather than lose its other
-                     // keys
-    ini = std::move(old.value());
-  }
-  if (!probeWritable(path)) return false;
-  ini.writeInteger(kSettingsSection, "Grid", settings.grid ? 1 : 0);
-  ini.writeInteger(kSettingsSection, "GridWidth",
-                   std::max(settings.gridWidth, kSettingsMinGridStep));
-  ini.writeInteger(kSettingsSection, "GridHeight",
-                   std::max(settings.gridHeight, kSettingsMinGridStep));
-  ini.writeInteger(kSettingsSection, "CommPort", settings.commPort);
-  return static_cast<bool>(ini.save(path));
+  return IniFile::update(path, [&settings](IniFile& ini) {
+    ini.writeInteger(kSettingsSection, "Grid", settings.grid ? 1 : 0);
+    ini.writeInteger(kSettingsSection, "GridWidth",
+                     std::max(settings.gridWidth, kSettingsMinGridStep));
+    ini.writeInteger(kSettingsSection, "GridHeight",
+                     std::max(settings.gridHeight, kSettingsMinGridStep));
+    ini.writeInteger(kSettingsSection, "CommPort", settings.commPort);
+  });
 }
 
 }  // namespace pvrj
@@ -73,17 +64,10 @@ SafetySettings readSafetySettings(const std::string& path) {
 }
 
 bool writeSafetySettings(const std::string& path, const SafetySettings& settings) {
-  IniFile ini;
-  std::error_code ec;
-  if (std::filesystem::exists(path, ec)) {
-    Result<IniFile> old = IniFile::load(path);
-    if (!old) return false;  // its other keys would be lost
-    ini = std::move(old.value());
-  }
-  if (!probeWritable(path)) return false;
-  ini.writeInteger(kSettingsSection, kVerifyWritesKey, settings.verifyWrites ? 1 : 0);
-  ini.writeInteger(kSettingsSection, kKeepOverwrittenKey, settings.keepOverwritten ? 1 : 0);
-  return static_cast<bool>(ini.save(path));
+  return IniFile::update(path, [&settings](IniFile& ini) {
+    ini.writeInteger(kSettingsSection, kVerifyWritesKey, settings.verifyWrites ? 1 : 0);
+    ini.writeInteger(kSettingsSection, kKeepOverwrittenKey, settings.keepOverwritten ? 1 : 0);
+  });
 }
 
 }  // namespace pvrj

@@ -68,23 +68,27 @@ std::string executableFolder() {
   return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-std::string userConfigFolder() {
-  std::string base = environment("XDG_CONFIG_HOME");
+std::string environmentValue(const char* name) {
+  return environment(name);
+}
+
+std::string xdgBaseFolder(const char* variable, const char* underHome) {
+  std::string base = environment(variable);
   // The XDG rules ignore a relative path.
-  if (base.empty() || base.front() != '/') base = joinPath(homeFolder(), ".config");
-  return joinPath(base, "pivora");
+  if (base.empty() || base.front() != '/') base = joinPath(homeFolder(), underHome);
+  return base;
+}
+
+std::string userConfigFolder() {
+  return joinPath(xdgBaseFolder("XDG_CONFIG_HOME", ".config"), "pivora");
 }
 
 std::string userStateFolder() {
-  std::string base = environment("XDG_STATE_HOME");
-  if (base.empty() || base.front() != '/') base = joinPath(homeFolder(), ".local/state");
-  return joinPath(base, "pivora");
+  return joinPath(xdgBaseFolder("XDG_STATE_HOME", ".local/state"), "pivora");
 }
 
 std::string userDataFolder() {
-  std::string base = environment("XDG_DATA_HOME");
-  if (base.empty() || base.front() != '/') base = joinPath(homeFolder(), ".local/share");
-  return base;
+  return xdgBaseFolder("XDG_DATA_HOME", ".local/share");
 }
 
 bool isInstalledProgramFolder(const std::string& exeFolder) {

@@ -16,6 +16,13 @@ inline constexpr const char* kPortsFolderName = "ports";
 // The folder of the running executable ("" when it cannot be found).
 std::string executableFolder();
 
+// An environment variable's value ("" when unset).
+std::string environmentValue(const char* name);
+
+// An XDG base folder: the variable when it holds an absolute path, else underHome in the user's
+// home ($HOME, or the password database's entry when HOME is unset).
+std::string xdgBaseFolder(const char* variable, const char* underHome);
+
 // The per-user folder: $XDG_CONFIG_HOME/pivora, by default ~/.config/pivora.
 std::string userConfigFolder();
 

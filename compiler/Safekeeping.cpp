@@ -1,7 +1,6 @@
 // The folder of overwritten motions: names, saving and pruning.
 #include "compiler/Safekeeping.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 
 #include "chart/ChartFile.h"
 #include "common/FileIo.h"
+#include "common/SettingsFolder.h"
 #include "protocol/MotionTable.h"
 
 namespace pvrj {
@@ -23,19 +23,6 @@ namespace {
 constexpr const char* kKeptExtension = ".VLB";
 constexpr std::size_t kStampLength = 15;  // "YYYYMMDD-HHMMSS"
 constexpr int kMaxSameSecond = 1000;      // "-2" .. "-999" before giving up
-
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string();
-}
-
-std::string homeFolder() {
-  std::string home = environment("HOME");
-  if (!home.empty()) return home;
-  if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
-    return pw->pw_dir;
-  return "/tmp";
-}
 
 bool isContinuationByte(unsigned char c) {
   return (c & 0xC0) == 0x80;
@@ -74,10 +61,7 @@ bool isKeptFileName(const std::string& name) {
 }  // namespace
 
 std::string overwrittenFolder() {
-  std::string base = environment("XDG_STATE_HOME");
-  // The XDG rules ignore a relative path.
-  if (base.empty() || base.front() != '/') base = homeFolder() + "/.local/state";
-  return base + "/pivora/overwritten";
+  return userStateFolder() + "/overwritten";
 }
 
 std::string keptFileName(const std::tm& when, int slot, const std::string& name) {

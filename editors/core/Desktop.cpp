@@ -158,16 +158,7 @@ DesktopSettings loadDesktop(const std::string& path) {
 }
 
 bool saveDesktop(const std::string& path, const DesktopSettings& desktop) {
-  IniFile ini;
-  std::error_code ec;
-  if (std::filesystem::exists(path, ec)) {
-    Result<IniFile> old = IniFile::load(path);
-    if (!old) return false;  // its other keys would be lost
-    ini = std::move(old.value());
-  }
-  if (!probeWritable(path)) return false;
-  writeDesktop(ini, desktop);
-  return static_cast<bool>(ini.save(path));
+  return IniFile::update(path, [&desktop](IniFile& ini) { writeDesktop(ini, desktop); });
 }
 
 }  // namespace pvrj

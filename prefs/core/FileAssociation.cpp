@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -19,6 +18,7 @@
 #include <optional>
 
 #include "common/FileIo.h"
+#include "common/SettingsFolder.h"
 #include "packaging/DesktopFiles.h"
 
 extern char** environ;
@@ -34,27 +34,6 @@ constexpr std::string_view kFileFieldCode = " %f";
 constexpr std::string_view kReservedInExec = " \t\n\"'\\><~|&;$*?#()`";
 constexpr std::string_view kEscapedInQuotes = "\"`$\\";
 constexpr int kHelperPollStepMs = 20;  // only where the kernel offers no process descriptor
-
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string();
-}
-
-std::string homeFolder() {
-  std::string home = environment("HOME");
-  if (!home.empty()) return home;
-  if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-    return pw->pw_dir;
-  }
-  return "/tmp";
-}
-
-// An XDG base folder: the variable when it holds an absolute path, else the default under home.
-std::string baseFolder(const char* variable, const char* underHome) {
-  std::string value = environment(variable);
-  if (!value.empty() && value.front() == '/') return value;
-  return homeFolder() + "/" + underHome;
-}
 
 std::string join(const std::string& folder, std::string_view name) {
   std::string path = folder;
@@ -196,7 +175,7 @@ std::string keyLine(std::string_view key, const std::vector<std::string>& entrie
 // Runs a helper program found on PATH, with its output dropped, for at most the helpers' time.
 void runHelper(const char* name, const std::string& argument) {
   std::string found;
-  const std::string path = environment("PATH");
+  const std::string path = environmentValue("PATH");
   std::size_t start = 0;
   while (found.empty() && start <= path.size()) {
     std::size_t colon = path.find(':', start);
@@ -249,7 +228,8 @@ void runHelper(const char* name, const std::string& argument) {
 }  // namespace
 
 DesktopFolders DesktopFolders::fromEnvironment() {
-  return {baseFolder("XDG_DATA_HOME", ".local/share"), baseFolder("XDG_CONFIG_HOME", ".config")};
+  return {xdgBaseFolder("XDG_DATA_HOME", ".local/share"),
+          xdgBaseFolder("XDG_CONFIG_HOME", ".config")};
 }
 
 FileAssociation::FileAssociation(DesktopFolders folders, std::string program)
