@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "protocol/BoardMessages.h"
 #include "protocol/CommandCodes.h"
 
 #include "common/Encoding.h"
@@ -266,6 +267,14 @@ void BoardLink::exchange(Bytes& packet, std::size_t replyLength, Bytes& reply,
                                          : LinkFault::kNoHandshake;
       if (failure.fault == LinkFault::kPortVanished) closeVanishedPort();
       return;
+    }
+    // A report's lead byte with the rest of the report behind it is no answer: the board missed
+    // the handshake while it was streaming, and what follows the request would be the report's
+    // tail, which can pass for a reply. Once the line is quiet the handshake is made again. A lone
+    // byte of that value is the board's answer, as is any other byte.
+    if (MessageLength(answer) > 0 && remaining > 1 && settleLine() > 0) {
+      --remaining;
+      continue;
     }
     // Nothing that came with or after the handshake answer belongs to the reply.
     port_.PurgeReceive();

@@ -77,6 +77,8 @@ inline constexpr int kBit5Set = 0;  // SetOptionBit5, SetAnalogStream, SetQvsMod
 inline constexpr int kBit5Clear = 1;
 inline constexpr int kAnalogStreamOn = 0;
 inline constexpr int kAnalogStreamOff = 1;
+// The status line's action when a dialog's stream cannot be switched off after it.
+inline constexpr const char* kActionStreamOff = "データ送信停止";
 inline constexpr int kQvsModeOn = 0;
 inline constexpr int kQvsModeOff = 1;
 

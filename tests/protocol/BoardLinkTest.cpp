@@ -6,6 +6,7 @@
 #include <string>
 
 #include "protocol/BoardLink.h"
+#include "protocol/BoardMessages.h"
 #include "tests/protocol/ScriptedPort.h"
 #include "tests/support/FakeUserInterface.h"
 
@@ -398,6 +399,39 @@ TEST(Catalogue, BoardInfoComesBackWithoutItsChecksum) {
   Bytes info;
   EXPECT_TRUE(link.CmdReadBoardInfo(info));
   EXPECT_EQ(info, text);
+}
+
+TEST(Exchange, AReportInPlaceOfTheHandshakeAnswerIsNoAnswer) {
+  ScriptedPort port;
+  FakeUserInterface ui;
+  BoardLink link(port, ui);
+  // The board misses the first handshake while it streams: a whole receiver report comes
+  // instead of the answer, and nothing answers the request.
+  port.answerHandshake = false;
+  int handshakes = 0;
+  port.onHandshake = [&] {
+    if (++handshakes == 1) {
+      port.inbound.push_back(kReceiverLead);
+      port.inbound.insert(port.inbound.end(), MessageLength(kReceiverLead) - 1, 0x40);
+    } else {
+      port.inbound.push_back(0x0D);
+    }
+  };
+  const Bytes good = withChecksum({0x02, 0x01});
+  port.responder = [&](const Bytes&) { return handshakes == 1 ? Bytes{} : good; };
+  Bytes reply;
+  EXPECT_TRUE(link.CmdReadOptions(WorkingCopy, reply));
+  EXPECT_EQ(reply, good);
+  EXPECT_EQ(port.handshakes, 2);
+  EXPECT_EQ(port.requests.size(), 1u);  // the request went out after the real answer only
+
+  // A lone byte of a lead's value, with nothing behind it, is the board's answer.
+  port.onHandshake = nullptr;
+  port.answerHandshake = true;
+  port.handshakeAnswer = kPlayEndLead;
+  port.handshakes = 0;
+  EXPECT_TRUE(link.CmdReadOptions(WorkingCopy, reply));
+  EXPECT_EQ(port.handshakes, 1);
 }
 
 TEST(Exchange, AReplyMixedWithAReportsTailIsAskedForAgain) {

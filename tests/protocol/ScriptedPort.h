@@ -22,6 +22,8 @@ class ScriptedPort : public BoardPort {
   std::uint8_t handshakeAnswer = 0x0D;
   // Bytes the board sends after a request (the handshake is answered separately).
   std::function<Bytes(const Bytes& request)> responder;
+  // Runs after each handshake byte (after the answer, if any).
+  std::function<void()> onHandshake;
   // Runs when a read finds fewer bytes than it asked for, as a real wait would run the hook.
   bool runHookOnWait = true;
 
@@ -41,6 +43,7 @@ class ScriptedPort : public BoardPort {
       ++handshakes;
       log.push_back("hs");
       if (answerHandshake) inbound.push_back(handshakeAnswer);
+      if (onHandshake) onHandshake();
       return;
     }
     requests.push_back(bytes);
