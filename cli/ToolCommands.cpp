@@ -28,7 +28,6 @@ constexpr long kMaxWatchSeconds = 7L * 24 * 3600;
 // What the status line names when a step fails.
 constexpr const char* kActionReadTrims = "トリム読込";
 constexpr const char* kActionSendTrims = "トリム設定";
-constexpr const char* kActionStoreTrims = "トリム保存";
 constexpr const char* kActionReadOptions = "オプション読込";
 constexpr const char* kActionOpenAnalog = "アナログ設定読込";
 constexpr const char* kActionStoreAnalog = "アナログ設定保存";

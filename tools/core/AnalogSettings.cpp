@@ -134,8 +134,12 @@ bool openAnalogDialog(BoardLink& link, BoardMessages& messages, AnalogSettings& 
 }
 
 bool closeAnalogDialog(BoardLink& link, const AnalogSettings& s) {
-  link.SetAnalogStream(kAnalogStreamOff);
-  return StoreAnalogSettings(link, s);
+  const bool streamOff = link.SetAnalogStream(kAnalogStreamOff);
+  // The store goes ahead either way; a stream left on is told once it is done.
+  const std::string failed = streamOff ? std::string() : link.failureStatus(kActionStreamOff);
+  const bool stored = StoreAnalogSettings(link, s);
+  if (!streamOff) link.userInterface().showStatus(failed);
+  return stored;
 }
 
 void moveReference(BoardLink& link, AnalogSettings& s, int input, int position) {

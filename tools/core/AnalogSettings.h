@@ -86,7 +86,8 @@ bool StoreAnalogSettings(BoardLink& link, const AnalogSettings& s);
 // the receive buffer and switch the analog stream on. The dialog shows after a true result, also
 // when the stream could not be switched on.
 bool openAnalogDialog(BoardLink& link, BoardMessages& messages, AnalogSettings& s);
-// After the dialog: stream off, then store. True when the settings were stored.
+// After the dialog: stream off, then store. True when the settings were stored. A stream that
+// cannot be switched off is told in the status line (kActionStreamOff + "失敗: " and why).
 bool closeAnalogDialog(BoardLink& link, const AnalogSettings& s);
 
 // The reference slider: the position becomes the input's reference and goes to the board live.

@@ -52,7 +52,8 @@ bool closeReceiverDialog(BoardLink& link, UserInterface& ui, const ReceiverSetti
     ui.showStatus(kReceiverUnavailable);
     return false;
   }
-  link.SetReceiverStream(kStreamOff);
+  // The references are stored; a stream left on is told, since the board keeps sending.
+  if (!link.SetReceiverStream(kStreamOff)) ui.showStatus(link.failureStatus(kActionStreamOff));
   return true;
 }
 

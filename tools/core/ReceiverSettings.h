@@ -42,7 +42,8 @@ bool StoreReceiverReferences(BoardLink& link, const ReceiverSettings& s);
 // kReceiverUnavailable, the stream is not switched off) when either fails.
 bool openReceiverDialog(BoardLink& link, UserInterface& ui, ReceiverSettings& s);
 // After the dialog: store, and only then switch the stream off. A failed store says
-// kReceiverUnavailable and leaves the stream on.
+// kReceiverUnavailable and leaves the stream on; a stream that cannot be switched off is told in
+// the status line (kActionStreamOff + "失敗: " and why).
 bool closeReceiverDialog(BoardLink& link, UserInterface& ui, const ReceiverSettings& s);
 
 // A reference bar moved: the reference follows at every step; the four references go to the

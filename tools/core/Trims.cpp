@@ -89,9 +89,14 @@ TrimOpening openTrims(BoardLink& link, TrimValues& values) {
 TrimClosing closeTrims(BoardLink& link, const TrimValues& values) {
   if (!link.SetSleep(kSleepOn)) return TrimClosing::kSleepFailed;
   const bool written = link.CmdWriteTrims(StoredCopy, trimBlock(values));
+  // Told before the wake-up, whose own outcome would hide why the write failed.
+  const std::string failed = written ? std::string() : link.failureStatus(kActionStoreTrims);
   // The board is woken whether or not the write went through.
   const bool awake = link.SetSleep(kSleepOff);
-  if (!written) return TrimClosing::kWriteFailed;
+  if (!written) {
+    link.userInterface().showStatus(failed);
+    return TrimClosing::kWriteFailed;
+  }
   return awake ? TrimClosing::kStored : TrimClosing::kWakeFailed;
 }
 

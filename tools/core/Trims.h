@@ -72,7 +72,10 @@ enum class TrimClosing {
   kWakeFailed,   // written, but the board did not wake
   kStored,       // written and awake again
 };
-// Sleep; if asleep, write the trims to the stored copy and wake whatever the write did.
+inline constexpr const char* kActionStoreTrims = "トリム保存";
+// Sleep; if asleep, write the trims to the stored copy and wake whatever the write did. A failed
+// write is told in the status line ("トリム保存失敗: " and why), so the trims set in the dialog are
+// not lost unseen.
 TrimClosing closeTrims(BoardLink& link, const TrimValues& values);
 
 // A trim file: the section "TrimData" with integer keys "CH1" to "CH24", absolute values. A file
