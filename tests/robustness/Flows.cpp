@@ -3,9 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "compiler/BoardImage.h"
 #include "editors/core/PoseBoard.h"
 #include "protocol/EntryEditing.h"
 #include "robustness/Flows.h"
+#include "tools/core/AnalogSettings.h"
+#include "tools/core/BoardOptions.h"
+#include "tools/core/ReceiverSettings.h"
+#include "tools/core/ServoBus.h"
+#include "tools/core/Trims.h"
 
 namespace pvrj::test {
 
@@ -81,6 +87,26 @@ PositionBlock blockOf(std::uint16_t first) {
   for (int ch = 0; ch < kChannelCount; ++ch)
     block.words[ch] = static_cast<std::uint16_t>(first + ch);
   return block;
+}
+
+// The image of a board other than the starting one: its M1 holds another motion, M3 one more,
+// and its trims and home position differ.
+const BoardImage& otherImage() {
+  static const BoardImage image = [] {
+    board::BoardMemory m = startingMemory();
+    m.stored.trims.fill(16390);
+    Bench bench(m);
+    bench.rig.chart = poseChain(2);
+    if (!writeChartToSlot(bench.rig.context, 0)) std::abort();
+    bench.rig.chart = poseChain(5);
+    if (!writeChartToSlot(bench.rig.context, 2)) std::abort();
+    if (!bench.rig.link.CmdWriteHomePosition(blockOf(16010))) std::abort();
+    ImageTransfer t{bench.rig.link, bench.rig.ui, nullptr, {}};
+    BoardImage out;
+    if (!backupBoard(t, out)) std::abort();
+    return out;
+  }();
+  return image;
 }
 
 template <class Call>
@@ -298,6 +324,68 @@ std::vector<Flow> allFlows() {
     rec.block = blockOf(16200);
     return sendLiveRecord(l, rec);
   }));
+  // The board tools' openings and closings.
+  f.push_back(command("trims open", [](BoardLink& l) {
+    TrimValues values{};
+    return openTrims(l, values) == TrimOpening::kReady;
+  }));
+  f.push_back(command("trims close", [](BoardLink& l) {
+    TrimValues values{};
+    values.fill(16400);
+    return closeTrims(l, values) == TrimClosing::kStored;
+  }));
+  f.push_back(command("options open", [](BoardLink& l) {
+    OptionControls controls;
+    return openBoardOptions(l, controls) == OptionsOpening::kReady;
+  }));
+  f.push_back(command("option word", [](BoardLink& l) {
+    OptionControls controls;
+    return LoadBoardOptions(l, controls) && WriteOptionWord(l, controls);
+  }));
+  // Done when nothing failed on the way, a stream left on included.
+  f.push_back(Flow{"analog open and close",
+                   [](Rig& b) {
+                     BoardMessages messages;
+                     AnalogSettings settings;
+                     return openAnalogDialog(b.link, messages, settings) &&
+                            closeAnalogDialog(b.link, settings) && !toldFailure(b);
+                   },
+                   nullptr});
+  f.push_back(Flow{"receiver open and close",
+                   [](Rig& b) {
+                     ReceiverSettings settings;
+                     return openReceiverDialog(b.link, b.ui, settings) &&
+                            closeReceiverDialog(b.link, b.ui, settings) && !toldFailure(b);
+                   },
+                   nullptr});
+  f.push_back(Flow{"servo-bus read and write",
+                   [](Rig& b) {
+                     ServoBus bus(b.link, b.ui);
+                     ServoBlock block{};
+                     return bus.LoadServoBusChannels() && bus.readServo(0, block) &&
+                            bus.writeServo(0, block);
+                   },
+                   nullptr});
+  // Board images: a backup, and a restore of the settings and of the motions.
+  f.push_back(Flow{"backup",
+                   [](Rig& b) {
+                     ImageTransfer t{b.link, b.ui, nullptr, {}};
+                     BoardImage image;
+                     return backupBoard(t, image);
+                   },
+                   nullptr});
+  f.push_back(Flow{"restore settings",
+                   [](Rig& b) {
+                     ImageTransfer t{b.link, b.ui, nullptr, {}};
+                     return restoreBoard(t, otherImage(), RestoreScope::kSettings);
+                   },
+                   nullptr});
+  f.push_back(Flow{"restore motions",
+                   [](Rig& b) {
+                     ImageTransfer t{b.link, b.ui, nullptr, {}};
+                     return restoreBoard(t, otherImage(), RestoreScope::kMotions);
+                   },
+                   nullptr});
   return f;
 }
 
