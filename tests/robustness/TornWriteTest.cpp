@@ -23,7 +23,7 @@ namespace {
 
 constexpr int kKills = 200;
 constexpr int kMidSaveKills = kKills / 10;
-constexpr int kMaxKills = 10 * kKills;
+constexpr int kMaxKills = 2 * kKills;
 
 class TornWriteTest : public TempFolderTest {
  protected:

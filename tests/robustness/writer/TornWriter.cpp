@@ -60,7 +60,9 @@ bool saveChartVersion(const std::string& path, int version) {
   return saveChart(versions[version], path, false, ui);
 }
 
-bool savePatternVersion(const std::string& path, int version) {
+// Both versions are made once, each a pattern file read as the editor reads it at start, so that
+// the program spends its time saving.
+PatternFile patternVersion(const std::string& path, int version) {
   PatternFile file = PatternFile::open(path);
   std::vector<std::string> names;
   for (int n = 0; n < kPatternSets; ++n) {
@@ -70,7 +72,12 @@ bool savePatternVersion(const std::string& path, int version) {
     file.writeLinkSet(name, entries);
   }
   file.setLinkSetNames(names);
-  return file.save().ok();
+  return file;
+}
+
+bool savePatternVersion(const std::string& path, int version) {
+  static const PatternFile versions[2] = {patternVersion(path, 0), patternVersion(path, 1)};
+  return versions[version].save().ok();
 }
 
 bool saveTrimVersion(const std::string& path, int version) {
