@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "chart/Chart.h"
 #include "common/UserInterface.h"
 #include "serial/BoardPort.h"
 
@@ -47,6 +48,26 @@ class CountingPort : public BoardPort {
  private:
   BoardPort& inner_;
 };
+
+// A chain of 29 POS items with distinct poses: with its END, 30 records, one full slot.
+inline Chart fullSlotChart() {
+  constexpr int kItems = 29;
+  Chart chart;
+  for (int i = 0; i < kItems; ++i) {
+    const int item = chart.createItem(kItemPos, 0, 0);
+    for (int ch = 0; ch < kChannelCount; ++ch)
+      chart.items[item].PrmWords[ch] = static_cast<std::uint16_t>(16384 + i * 10 + ch);
+    if (i > 0) {
+      ChartLink link;
+      link.Origin = i - 1;
+      link.Final = i;
+      chart.links.push_back(link);
+    }
+  }
+  chart.Start = 0;
+  chart.Name = "BENCH";
+  return chart;
+}
 
 // Answers everything with yes and keeps nothing.
 class SilentUserInterface : public UserInterface {

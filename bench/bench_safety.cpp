@@ -20,26 +20,6 @@ namespace {
 using bench::CountingPort;
 using bench::kBitsPerByte;
 
-constexpr int kMotionItems = 29;  // plus END: 30 records, one full slot
-
-Chart motionChart() {
-  Chart chart;
-  for (int i = 0; i < kMotionItems; ++i) {
-    int item = chart.createItem(kItemPos, 0, 0);
-    for (int ch = 0; ch < kChannelCount; ++ch)
-      chart.items[item].PrmWords[ch] = static_cast<std::uint16_t>(16384 + i * 10 + ch);
-    if (i > 0) {
-      ChartLink link;
-      link.Origin = i - 1;
-      link.Final = i;
-      chart.links.push_back(link);
-    }
-  }
-  chart.Start = 0;
-  chart.Name = "BENCH";
-  return chart;
-}
-
 // A board state file with every motion slot full: 80 slots of 30 records.
 std::string fullBoardState() {
   board::BoardMemory memory;
@@ -96,7 +76,7 @@ void BM_CheckedWrite30Records(benchmark::State& state) {
   Rig rig(state.range(0) != 0 ? std::vector<std::string>{"--pace"} : std::vector<std::string>{});
   if (!rig.open(state)) return;
   MotionTable table;
-  const Chart source = motionChart();
+  const Chart source = bench::fullSlotChart();
   double wall = 0;
   for (auto _ : state) {
     rig.port.bytes = 0;

@@ -14,29 +14,10 @@
 namespace pvrj {
 namespace {
 
-constexpr int kMotionItems = 29;  // plus END: 30 records, one full slot
-
 using bench::BoardChild;
 using bench::CountingPort;
 using bench::kBitsPerByte;
 using bench::SilentUserInterface;
-
-Chart motionChart() {
-  Chart chart;
-  for (int i = 0; i < kMotionItems; ++i) {
-    int item = chart.createItem(kItemPos, 0, 0);
-    for (int ch = 0; ch < kChannelCount; ++ch)
-      chart.items[item].PrmWords[ch] = static_cast<std::uint16_t>(16384 + i * 10 + ch);
-    if (i > 0) {
-      ChartLink link;
-      link.Origin = i - 1;
-      link.Final = i;
-      chart.links.push_back(link);
-    }
-  }
-  chart.Start = 0;
-  return chart;
-}
 
 void BM_WriteAndReadBack30Records(benchmark::State& state) {
   // Argument 1: the board passes bytes at the line rate; 0: at once, which shows the program's
@@ -61,7 +42,7 @@ void BM_WriteAndReadBack30Records(benchmark::State& state) {
   BoardLink link(port, ui);
   MotionTable table;
   CompilerState compiled;
-  Chart source = motionChart();
+  Chart source = bench::fullSlotChart();
   double wireSeconds = 0;
   double wallSeconds = 0;
   for (auto _ : state) {
