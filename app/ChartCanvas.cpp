@@ -237,6 +237,37 @@ void drawArrow(QPainter& p, const std::array<ChartPoint, 3>& corners, std::uint3
   p.drawPolygon(points, 3);
 }
 
+// The start flag, then the rubber band and the line being drawn, in chart coordinates.
+void paintMarks(QPainter& p, const Chart& chart, const Colors& colors, const ChartEditor* editor,
+                bool startFlag = true) {
+  if (startFlag && chart.validItem(chart.Start)) {
+    const ChartItem& item = chart.items[static_cast<std::size_t>(chart.Start)];
+    const StartMark mark = startMark(item);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(toQColor(item.Selected ? colors.highlight : kRed));
+    const QPoint flag[3] = {toQPoint(mark.flag[0]), toQPoint(mark.flag[1]), toQPoint(mark.flag[2])};
+    p.drawPolygon(flag, 3);
+    p.drawLine(toQPoint(mark.poleTop), toQPoint(mark.poleBottom));
+  }
+  // A line or rubber band begun on a chart since replaced names items that are gone.
+  if (editor == nullptr || !editor->followsChart()) return;
+  if (editor->rubberBand()) {
+    const ChartPoint a = editor->mouseDownPoint();
+    const ChartPoint b = editor->currentPoint();
+    p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    p.setBrush(Qt::NoBrush);
+    const QPoint band[5] = {{a.x, a.y}, {b.x, a.y}, {b.x, b.y}, {a.x, b.y}, {a.x, a.y}};
+    p.drawPolyline(band, 5);
+  }
+  if (editor->lineDrawing() && !editor->linePoints().empty()) {
+    p.setPen(QPen(toQColor(kRed), 1, Qt::SolidLine));
+    QPolygon line;
+    for (const auto& q : editor->linePoints()) line << toQPoint(q);
+    line << toQPoint(editor->currentPoint());
+    p.drawPolyline(line);
+  }
+}
+
 }  // namespace
 
 QByteArray encodeMotionRow(int slot, const QString& caption) {
@@ -389,41 +420,14 @@ void ChartPainter::paint(QImage& image, const QRect& area, const Chart& chart,
     if (item.Selected) drawItem(item);
   }
 
-  // The start flag.
+  // The start flag (when it is in sight), the rubber band and the line being drawn.
+  bool flagInSight = false;
   if (chart.validItem(chart.Start)) {
-    const ChartItem& item = chart.items[static_cast<std::size_t>(chart.Start)];
-    if (!boxMisses(item.Left - kFlagReach, item.Top - kFlagReach, item.Left + kFlagReach,
-                   item.Top + kFlagReach)) {
-      const StartMark mark = startMark(item);
-      p.setPen(QPen(Qt::black, 1));
-      p.setBrush(toQColor(item.Selected ? colors.highlight : kRed));
-      const QPoint flag[3] = {toQPoint(mark.flag[0]), toQPoint(mark.flag[1]),
-                              toQPoint(mark.flag[2])};
-      p.drawPolygon(flag, 3);
-      p.drawLine(toQPoint(mark.poleTop), toQPoint(mark.poleBottom));
-    }
+    const ChartItem& start = chart.items[static_cast<std::size_t>(chart.Start)];
+    flagInSight = !boxMisses(start.Left - kFlagReach, start.Top - kFlagReach,
+                             start.Left + kFlagReach, start.Top + kFlagReach);
   }
-  // A line or rubber band begun on a chart since replaced names items that are gone.
-  if (editor == nullptr || !editor->followsChart()) return;
-
-  // The rubber band.
-  if (editor->rubberBand()) {
-    const ChartPoint a = editor->mouseDownPoint();
-    const ChartPoint b = editor->currentPoint();
-    p.setPen(QPen(Qt::black, 1, Qt::DotLine));
-    p.setBrush(Qt::NoBrush);
-    const QPoint band[5] = {{a.x, a.y}, {b.x, a.y}, {b.x, b.y}, {a.x, b.y}, {a.x, a.y}};
-    p.drawPolyline(band, 5);
-  }
-
-  // The line being drawn.
-  if (editor->lineDrawing() && !editor->linePoints().empty()) {
-    p.setPen(QPen(toQColor(kRed), 1, Qt::SolidLine));
-    QPolygon line;
-    for (const auto& q : editor->linePoints()) line << toQPoint(q);
-    line << toQPoint(editor->currentPoint());
-    p.drawPolyline(line);
-  }
+  paintMarks(p, chart, colors, editor, flagInSight);
 }
 
 QImage ChartPainter::scaledFace(const QFont& font, const ChartItem& item, bool plain,
@@ -526,31 +530,7 @@ void ChartPainter::paintScaled(QImage& image, const QRect& area, const Chart& ch
 
   p.scale(scale, scale);
   p.translate(0.5, 0.5);
-  if (chart.validItem(chart.Start)) {
-    const ChartItem& item = chart.items[static_cast<std::size_t>(chart.Start)];
-    const StartMark mark = startMark(item);
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(toQColor(item.Selected ? colors.highlight : kRed));
-    const QPoint flag[3] = {toQPoint(mark.flag[0]), toQPoint(mark.flag[1]), toQPoint(mark.flag[2])};
-    p.drawPolygon(flag, 3);
-    p.drawLine(toQPoint(mark.poleTop), toQPoint(mark.poleBottom));
-  }
-  if (editor == nullptr || !editor->followsChart()) return;
-  if (editor->rubberBand()) {
-    const ChartPoint a = editor->mouseDownPoint();
-    const ChartPoint b = editor->currentPoint();
-    p.setPen(QPen(Qt::black, 1, Qt::DotLine));
-    p.setBrush(Qt::NoBrush);
-    const QPoint band[5] = {{a.x, a.y}, {b.x, a.y}, {b.x, b.y}, {a.x, b.y}, {a.x, a.y}};
-    p.drawPolyline(band, 5);
-  }
-  if (editor->lineDrawing() && !editor->linePoints().empty()) {
-    p.setPen(QPen(toQColor(kRed), 1, Qt::SolidLine));
-    QPolygon line;
-    for (const auto& q : editor->linePoints()) line << toQPoint(q);
-    line << toQPoint(editor->currentPoint());
-    p.drawPolyline(line);
-  }
+  paintMarks(p, chart, colors, editor);
 }
 
 // ---------------------------------------------------------------------------------------------
