@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/shots/Shoot.h"
 #include "board/VirtualBoardPort.h"
 #include "prefs/FormDlg_u.h"
 #include "prefs/InfoDlg_u.h"
@@ -25,22 +26,7 @@ namespace {
 
 using namespace pvrj;
 
-// Long enough for a window manager-less X server to map a window and paint it once.
-constexpr int kExposeDeadlineMs = 5000;
-
-bool shoot(QWidget& window, const QString& path) {
-  window.show();
-  window.raise();
-  QDeadlineTimer deadline(kExposeDeadlineMs);
-  while (!(window.windowHandle() && window.windowHandle()->isExposed()) && !deadline.hasExpired()) {
-    QApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  QApplication::processEvents();
-  const bool saved = window.grab().save(path);
-  std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
-  window.hide();
-  return saved;
-}
+using shots::shoot;
 
 // A user interface that answers nothing and shows nothing: no box is expected here.
 class SilentUserInterface : public UserInterface {

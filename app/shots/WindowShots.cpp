@@ -10,6 +10,7 @@
 #include <QWindow>
 #include <cstdio>
 
+#include "app/shots/Shoot.h"
 #include "common/FileIo.h"
 #include "editors/SetDlg_u.h"
 #include "editors/core/SettingWords.h"
@@ -19,22 +20,7 @@ namespace {
 
 using namespace pvrj;
 
-// Long enough for a window manager-less X server to map a window and paint it once.
-constexpr int kExposeDeadlineMs = 5000;
-
-bool shoot(QWidget& window, const QString& path) {
-  window.show();
-  window.raise();
-  QDeadlineTimer deadline(kExposeDeadlineMs);
-  while (!(window.windowHandle() && window.windowHandle()->isExposed()) && !deadline.hasExpired()) {
-    QApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  QApplication::processEvents();
-  const bool saved = window.grab().save(path);
-  std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
-  window.hide();
-  return saved;
-}
+using shots::shoot;
 
 ChartItem settingItem(const char* name) {
   ChartItem item = defaultItem(kItemSet, 0, 0);
