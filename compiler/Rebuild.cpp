@@ -65,8 +65,14 @@ MotionRebuild rebuildMotionChart(Chart& chart, const std::vector<MotionRecord>& 
     item.Name = itemNamePrefix(cls) + std::to_string(++nameCount[cls]);
     item.PrmByte = records[i][0];
     item.PrmWords = recordWords(records[i]);
-    if (cls == kRecordCmp)
-      for (std::uint16_t& w : item.PrmWords) w = static_cast<std::uint16_t>(splitWord(w).base);
+    // A compare step is the item's words each plus the step it branches to, so the item gets
+    // back its words less that step. (Taking each word back to the base of its own class would
+    // lose the value of a pose word that a compare step carries, and the item would compile to
+    // another kind of step.)
+    if (cls == kRecordCmp) {
+      const int target = recordTarget(records[i]);
+      for (std::uint16_t& w : item.PrmWords) w = static_cast<std::uint16_t>(w - target);
+    }
     result.itemOfRecord[i] = chart.itemCount();
     chart.items.push_back(std::move(item));
   }

@@ -102,13 +102,15 @@ TEST(RebuildMotion, CompareKeepsItsBasesAndBranchesToTheTargetItem) {
   ChartItem cmp;
   cmp.PrmWords.fill(0x8C06);
   cmp.PrmWords[5] = 0x9A06;  // a mixed compare keeps each word's own base
+  // Pose words ahead of the compare words are carried as they are, whatever their class's base.
+  cmp.PrmWords[0] = 0;
+  cmp.PrmWords[1] = 0x0100;
   std::vector<MotionRecord> records = {pose(1), encodeCompareStep(cmp, 3), pose(2), pose(3),
                                        encodeEndStep()};
   Chart c;
   rebuildMotionChart(c, records);
   ASSERT_EQ(c.itemCount(), 4);
-  EXPECT_EQ(c.items[1].PrmWords[0], 0x8C06);
-  EXPECT_EQ(c.items[1].PrmWords[5], 0x9A06);
+  EXPECT_EQ(c.items[1].PrmWords, cmp.PrmWords);
   EXPECT_EQ(linesOf(c), (std::vector<Line>{{0, 0, 1}, {0, 1, 2}, {1, 1, 3}, {0, 2, 3}}));
 }
 
