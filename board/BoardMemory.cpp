@@ -115,12 +115,17 @@ std::size_t payloadSize() {
 }
 
 // FNV-1a over the payload: catches a truncated or edited file.
+// Eight bytes are taken at a time, so the loop's own cost stays small beside the hash's.
 std::uint32_t fnv1a(std::string_view data) {
+  constexpr std::uint32_t kPrime = 16777619u;
   std::uint32_t h = 2166136261u;
-  for (char c : data) {
-    h ^= static_cast<std::uint8_t>(c);
-    h *= 16777619u;
+  std::size_t i = 0;
+  for (; i + 8 <= data.size(); i += 8) {
+    std::uint8_t eight[8];
+    std::memcpy(eight, data.data() + i, 8);
+    for (std::uint8_t b : eight) h = (h ^ b) * kPrime;
   }
+  for (; i < data.size(); ++i) h = (h ^ static_cast<std::uint8_t>(data[i])) * kPrime;
   return h;
 }
 
@@ -176,13 +181,16 @@ BoardMemory::BoardMemory() : records(kRecordCapacity, Record{}) {
 }
 
 std::string serializeMemory(const BoardMemory& memory) {
+  // The payload is written in place behind the magic and its size, into a string of the file's
+  // size: the records alone are over 100 kB.
+  const std::size_t size = payloadSize();
   Writer w;
+  w.str().reserve(kMagicSize + 4 + size + 4);
+  w.str().assign(kStateMagic, kMagicSize);
+  putU32(w.str(), static_cast<std::uint32_t>(size));
   visitMemory(w, memory);
-  std::string out(kStateMagic, kMagicSize);
-  putU32(out, static_cast<std::uint32_t>(w.str().size()));
-  out += w.str();
-  putU32(out, fnv1a(w.str()));
-  return out;
+  putU32(w.str(), fnv1a(std::string_view(w.str()).substr(kMagicSize + 4)));
+  return std::move(w.str());
 }
 
 Result<BoardMemory> deserializeMemory(const std::string& bytes) {

@@ -239,8 +239,13 @@ Result<std::string> readTextFile(const std::string& path) {
 bool LineScanner::next(std::string_view& line) {
   const std::size_t n = text_.size();
   if (pos_ >= n) return false;
-  std::size_t end = pos_;
-  while (end < n && text_[end] != '\r' && text_[end] != '\n') ++end;
+  // The line ends at the first CR or LF: memchr finds the LF, then a CR before it, so each byte
+  // is looked at at most twice however long the text.
+  const char* base = text_.data();
+  const void* lf = std::memchr(base + pos_, '\n', n - pos_);
+  std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - base) : n;
+  if (const void* cr = std::memchr(base + pos_, '\r', end - pos_))
+    end = static_cast<std::size_t>(static_cast<const char*>(cr) - base);
   line = text_.substr(pos_, end - pos_);
   pos_ = end;
   if (pos_ < n) {

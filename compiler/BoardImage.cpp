@@ -2,7 +2,10 @@
 #include "compiler/BoardImage.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+
+#include <zlib.h>
 
 #include "common/FileIo.h"
 #include "common/IniFile.h"
@@ -29,7 +32,6 @@ constexpr std::size_t kAnalogRefsBytes = 6;
 constexpr std::size_t kAlarmBytes = 3;
 constexpr std::size_t kStartDataBytes = 2;
 constexpr int kRecordCapacity = kMotionSlots * kRecordsPerSlot;
-constexpr std::uint32_t kCrcPolynomial = 0xEDB88320u;
 
 // Bits of the working option word that belong to the moment, not to the user's settings: sleep,
 // pause, the two streams, the data dialog's bit and the servo-bus mode entered at power-on. A
@@ -40,20 +42,30 @@ constexpr const char* kWorkingOptionsKey = "OptionsWorking";
 
 std::string hexOf(std::span<const std::uint8_t> bytes) {
   constexpr char kDigits[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(bytes.size() * 2);
+  // Written into a string of the final size: an image has tens of thousands of these digits.
+  std::string out(bytes.size() * 2, '0');
+  char* digit = out.data();
   for (std::uint8_t b : bytes) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 0x0F];
+    *digit++ = kDigits[b >> 4];
+    *digit++ = kDigits[b & 0x0F];
   }
   return out;
 }
 
+// The value of each hex digit, -1 for any other character.
+constexpr std::array<std::int8_t, 256> kNibbles = [] {
+  std::array<std::int8_t, 256> t{};
+  t.fill(-1);
+  for (int d = 0; d < 10; ++d) t['0' + d] = static_cast<std::int8_t>(d);
+  for (int d = 0; d < 6; ++d) {
+    t['a' + d] = static_cast<std::int8_t>(10 + d);
+    t['A' + d] = static_cast<std::int8_t>(10 + d);
+  }
+  return t;
+}();
+
 int nibble(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  return kNibbles[static_cast<unsigned char>(c)];
 }
 
 // Exactly length bytes of hex, or nothing.
@@ -70,11 +82,8 @@ std::optional<Bytes> bytesOf(std::string_view hex, std::size_t length) {
 }
 
 std::uint32_t crcAdd(std::uint32_t crc, std::string_view text) {
-  for (char ch : text) {
-    crc ^= static_cast<std::uint8_t>(ch);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (kCrcPolynomial & (0u - (crc & 1u)));
-  }
-  return crc;
+  return static_cast<std::uint32_t>(
+      crc32(crc, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size())));
 }
 
 // Records a motion slot's entry stands for that the board can hold: a count running past the
@@ -117,7 +126,7 @@ std::vector<DataLine> dataLines(const BoardImage& image) {
 }
 
 std::string checkOf(const std::vector<DataLine>& lines) {
-  std::uint32_t crc = 0xFFFFFFFFu;
+  std::uint32_t crc = 0;
   for (const DataLine& line : lines) {
     crc = crcAdd(crc, line.section);
     crc = crcAdd(crc, "/");
@@ -126,7 +135,6 @@ std::string checkOf(const std::vector<DataLine>& lines) {
     crc = crcAdd(crc, line.value);
     crc = crcAdd(crc, "\n");
   }
-  crc ^= 0xFFFFFFFFu;
   char text[16];
   std::snprintf(text, sizeof text, "%08x", crc);
   return text;

@@ -24,9 +24,18 @@ struct Frame {
   std::size_t payload = 0;
 };
 
-std::uint32_t fnv1a(std::string_view bytes) {
-  std::uint32_t h = 2166136261u;
-  for (unsigned char c : bytes) h = (h ^ c) * 16777619u;
+constexpr std::uint32_t kFnvPrime = 16777619u;
+
+std::uint32_t fnv1a(std::string_view bytes, std::uint32_t h = 2166136261u) {
+  for (unsigned char c : bytes) h = (h ^ c) * kFnvPrime;
+  return h;
+}
+
+// FNV-1a carried on over count zero bytes: each one only multiplies by the prime.
+std::uint32_t fnv1aZeros(std::uint32_t h, std::size_t count) {
+  std::uint32_t factor = kFnvPrime;
+  for (; count > 0; count >>= 1, factor *= factor)
+    if (count & 1) h *= factor;
   return h;
 }
 
@@ -51,8 +60,8 @@ const Frame& frame() {
 }
 
 // Plays a few table entries, chosen by the input, for a while each.
-void runBoard(const BoardMemory& memory, std::string_view choice) {
-  VirtualBoard board(memory);
+void runBoard(BoardMemory memory, std::string_view choice) {
+  VirtualBoard board(std::move(memory));
   Micros now = 0;
   for (std::size_t k = 0; k < 3; ++k) {
     const auto number = static_cast<std::uint8_t>(
@@ -74,17 +83,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PVRJ_FUZZ_CHECK(serializeMemory(read.value()) == bytes);
   }
 
-  // The bytes as the payload of a well-framed file.
+  // The bytes as the payload of a well-framed file: as much of the payload as the input fills,
+  // then zeros.
   const Frame& f = frame();
-  std::string payload = bytes.substr(0, f.payload);
-  payload.resize(f.payload, '\0');
-  std::string file = f.magic;
-  putU32(file, static_cast<std::uint32_t>(payload.size()));
-  file += payload;
-  putU32(file, fnv1a(payload));
-  const Result<BoardMemory> framed = deserializeMemory(file);
+  const std::string_view head = std::string_view(bytes).substr(0, f.payload);
+  std::string file;
+  file.reserve(f.magic.size() + 4 + f.payload + 4);
+  file = f.magic;
+  putU32(file, static_cast<std::uint32_t>(f.payload));
+  file += head;
+  file.resize(file.size() + (f.payload - head.size()), '\0');
+  putU32(file, fnv1aZeros(fnv1a(head), f.payload - head.size()));
+  Result<BoardMemory> framed = deserializeMemory(file);
   PVRJ_FUZZ_CHECK(framed.ok());
   PVRJ_FUZZ_CHECK(serializeMemory(framed.value()) == file);
-  runBoard(framed.value(), bytes);
+  runBoard(std::move(framed).value(), bytes);
   return 0;
 }

@@ -3,7 +3,7 @@ pvrj_install_deps() {
   # Qt Charts needs the OpenGL module's build files, which its package does not pull in. The
   # desktop's own tools check the installed files and the chart files' registration.
   local wanted=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev
-                libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev fonts-ipafont-gothic
+                libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev zlib1g-dev fonts-ipafont-gothic
                 qt6-translations-l10n desktop-file-utils appstream shared-mime-info libglib2.0-bin
                 "$@")
   local missing=()
