@@ -1,6 +1,7 @@
 // INI parsing and writing over one text pool, with case-folded hash indexes of sections and keys.
 #include "common/IniFile.h"
 
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -430,7 +431,8 @@ bool IniFile::readBool(std::string_view section, std::string_view key, bool fall
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
   // A line end inside a value would start a new line of the file when it is saved.
   std::string flat;
-  if (value.find_first_of("\r\n") != std::string_view::npos) {
+  if (std::memchr(value.data(), '\r', value.size()) ||
+      std::memchr(value.data(), '\n', value.size())) {
     flat.assign(value);
     for (char& c : flat)
       if (c == '\r' || c == '\n') c = ' ';

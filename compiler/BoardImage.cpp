@@ -75,7 +75,7 @@ std::optional<Bytes> bytesOf(std::string_view hex, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i) {
     const int hi = nibble(hex[2 * i]);
     const int lo = nibble(hex[2 * i + 1]);
-    if (hi < 0 || lo < 0) return std::nullopt;
+    if ((hi | lo) < 0) return std::nullopt;  // either is no digit
     out[i] = static_cast<std::uint8_t>(hi << 4 | lo);
   }
   return out;
