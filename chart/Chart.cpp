@@ -2,6 +2,7 @@
 #include "chart/Chart.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <string_view>
 #include <unordered_set>
@@ -64,16 +65,29 @@ bool validIndex(int index, std::size_t size) {
   return index >= 0 && static_cast<std::size_t>(index) < size;
 }
 
+// The range of every word, found once: the compiler and the read-back split every word of every
+// record.
+constexpr std::uint8_t kNoRange = 0xFF;
+
+const std::array<std::uint8_t, 65536>& rangeOfWord() {
+  static const auto table = [] {
+    std::array<std::uint8_t, 65536> t;
+    t.fill(kNoRange);
+    for (std::size_t r = 0; r < std::size(kClassRanges); ++r)
+      for (std::uint32_t w = kClassRanges[r].first; w <= kClassRanges[r].last; ++w)
+        t[w] = static_cast<std::uint8_t>(r);
+    return t;
+  }();
+  return table;
+}
+
 }  // namespace
 
 WordClass splitWord(std::uint16_t word) {
-  auto it = std::upper_bound(std::begin(kClassRanges), std::end(kClassRanges), word,
-                             [](std::uint16_t w, const ClassRange& r) { return w < r.first; });
-  if (it != std::begin(kClassRanges)) {
-    const ClassRange& r = *(it - 1);
-    if (word <= r.last) return {r.cls, r.base, word - r.base};
-  }
-  return {255, word + 1, -1};
+  const std::uint8_t r = rangeOfWord()[word];
+  if (r == kNoRange) return {255, word + 1, -1};
+  const ClassRange& range = kClassRanges[r];
+  return {range.cls, range.base, word - range.base};
 }
 
 int classify(std::uint16_t word) {

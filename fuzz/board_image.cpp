@@ -61,8 +61,12 @@ void madeImageReadsBack(FuzzInput& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FuzzInput in(data, size);
-  madeImageReadsBack(in);
+  // A made image is a whole image's text to write and read, whatever the input: a quarter of the
+  // inputs (by their length) make one, so the reader gets most of the runs.
+  if (size % 4 == 0) {
+    FuzzInput in(data, size);
+    madeImageReadsBack(in);
+  }
 
   const Result<BoardImage> read = parseBoardImage(asText(data, size));
   if (!read.ok()) {
