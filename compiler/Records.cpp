@@ -2,6 +2,7 @@
 #include "compiler/Records.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace pvrj {
 
@@ -105,43 +106,37 @@ int recordTarget(const MotionRecord& record) {
 namespace {
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-// Lower-case hex of a byte, as "%.2x" gives it; written by hand because the dump and the listing
-// format every byte of every record.
-void appendHexByte(std::string& out, std::uint8_t b) {
-  out += kHexDigits[b >> 4];
-  out += kHexDigits[b & 0x0F];
+// Lower-case hex of a byte at out, as "%.2x" gives it; written by hand because the dump and the
+// listing format every byte of every record. Returns the place after it.
+char* putHexByte(char* out, std::uint8_t b) {
+  out[0] = kHexDigits[b >> 4];
+  out[1] = kHexDigits[b & 0x0F];
+  return out + 2;
 }
 
-// Both dump forms share their fields: the record number, the lead byte and the 24 words; the
-// compiled form puts a blank before each field after the number, the read-back form after each.
+// Both dump forms are the record number, the lead byte and the 24 words with a blank between
+// fields; the read-back form ends in a blank as well.
 std::string formatDumpRow(int index, const MotionRecord& record, bool blankAfter) {
   char number[16];
-  std::snprintf(number, sizeof number, "%.3d", index + 1);
-  std::string row = number;
-  row.reserve(row.size() + 4 + 5 * kChannelCount);
-  const char* before = blankAfter ? "" : " ";
-  const char* after = blankAfter ? " " : "";
-  if (blankAfter) row += ' ';
-  row += before;
-  appendHexByte(row, record[0]);
-  row += after;
+  const int digits = std::snprintf(number, sizeof number, "%.3d", index + 1);
+  const auto numberLength = static_cast<std::size_t>(digits);
+  std::string row(numberLength + 3 + 5 * kChannelCount + (blankAfter ? 1 : 0), ' ');
+  std::memcpy(row.data(), number, numberLength);
+  char* p = putHexByte(row.data() + numberLength + 1, record[0]);
   for (int ch = 0; ch < kChannelCount; ++ch) {
-    row += before;
-    appendHexByte(row, record[1 + 2 * ch]);
-    appendHexByte(row, record[2 + 2 * ch]);
-    row += after;
+    p = putHexByte(p + 1, record[1 + 2 * ch]);
+    p = putHexByte(p, record[2 + 2 * ch]);
   }
   return row;
 }
 }  // namespace
 
 std::string parameterHex(const ChartItem& item) {
-  std::string hex;
-  hex.reserve(2 + 4 * kChannelCount);
-  appendHexByte(hex, item.PrmByte);
+  std::string hex(2 + 4 * kChannelCount, '0');
+  char* p = putHexByte(hex.data(), item.PrmByte);
   for (std::uint16_t w : item.PrmWords) {
-    appendHexByte(hex, static_cast<std::uint8_t>(w >> 8));
-    appendHexByte(hex, static_cast<std::uint8_t>(w & 0xFF));
+    p = putHexByte(p, static_cast<std::uint8_t>(w >> 8));
+    p = putHexByte(p, static_cast<std::uint8_t>(w & 0xFF));
   }
   return hex;
 }
