@@ -114,8 +114,6 @@ std::size_t payloadSize() {
   return size;
 }
 
-// FNV-1a over the payload: catches a truncated or edited file.
-// Eight bytes are taken at a time, so the loop's own cost stays small beside the hash's.
 constexpr std::uint32_t kFnvPrime = 16777619u;
 
 constexpr std::uint32_t primePower(std::size_t n) {
@@ -124,8 +122,9 @@ constexpr std::uint32_t primePower(std::size_t n) {
   return p;
 }
 
-// FNV-1a. A zero byte only multiplies the hash by the prime, so the long zero runs of a mostly
-// empty memory are taken a block at a time.
+// FNV-1a over the payload: catches a truncated or edited file. A zero byte only multiplies the
+// hash by the prime, so the long zero runs of a mostly empty memory are taken a block at a time;
+// other blocks eight bytes at a time, so the loop's own cost stays small beside the hash's.
 std::uint32_t fnv1a(std::string_view data) {
   constexpr std::size_t kBlock = 512;
   static constexpr char kZeros[kBlock] = {};
