@@ -14,6 +14,22 @@ std::string motionNumberOutOfRangeText(const std::string& itemName) {
   return itemName + "のモーション番号が範囲外です";
 }
 
+std::string stepReadsOtherwiseText(const std::string& itemName) {
+  return itemName + "の値はボードで別のステップとして読まれるためコンパイルできません";
+}
+
+namespace {
+// The board tells the kind of a step, and a branch's target, from its words alone. An item made of
+// words no editor gives (read back from a board with stray records, or edited by hand) can make a
+// step that the board reads as something else: a compare whose words, plus the target, split at
+// another offset, or a pose whose words are a jump's. Such a motion would not run as drawn.
+bool readsAsMade(const MotionRecord& record, const Step& step, int target) {
+  const int cls = recordClass(record);
+  if (step.target != -1) return cls == kRecordCmp && recordTarget(record) == target;
+  return cls != kRecordCmp && cls != kRecordJmp && cls != kRecordEnd;
+}
+}  // namespace
+
 void CompilerState::clearListing() {
   steps.clear();
   targetSteps.clear();
@@ -71,6 +87,10 @@ bool compileMotion(const Chart& chart, UserInterface& ui, CompilerState& state) 
       r = encodeItemStep(chart.items[s.item]);
     else
       r = encodeCompareStep(chart.items[s.item], t);
+    if (s.item >= 0 && !readsAsMade(r, s, t)) {
+      ui.ShowMessageBox(kMsgError, kBtnOk, stepReadsOtherwiseText(chart.items[s.item].Name));
+      return false;
+    }
     rows.push_back(listingRow(chart, static_cast<int>(i), s, t));
     listing += listingLine(rows.back());
     listing += kLineEnd;

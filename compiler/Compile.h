@@ -18,6 +18,9 @@ namespace pvrj {
 std::string tooManyStepsText(std::size_t steps);
 // Shown when a scenario item names a slot that is no motion slot.
 std::string motionNumberOutOfRangeText(const std::string& itemName);
+// Shown when an item's values would make a step the board reads as another step: a compare whose
+// words do not carry its branch, or a pose or setting read as a compare, jump or END.
+std::string stepReadsOtherwiseText(const std::string& itemName);
 
 // The compiler's state between compiles: the current image and what the windows show of it.
 class CompilerState {

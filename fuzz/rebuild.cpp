@@ -68,10 +68,10 @@ void rebuildMotion(FuzzInput& in) {
   if (compileMotion(chart, ui, state)) {
     PVRJ_FUZZ_CHECK(!state.records.empty());
     PVRJ_FUZZ_CHECK(state.records.size() <= static_cast<std::size_t>(kMaxMotionSteps) + 1);
-    // What compiled reads back into a chart that compiles again. When each record reads as the
-    // step it was made for (items made of stray words need not: a compare item whose words are
-    // no compare words gives a record the board reads with another target), the chart compiles to
-    // the very same records.
+    // What compiled reads back into a chart that compiles again: the compiler refuses an item
+    // whose step the board would read as another kind of step or with another target. When each
+    // record reads as the step it was made for (a pose of words in no class need not), the chart
+    // compiles to the very same records.
     Chart again;
     rebuildMotionChart(again, state.records);
     checkChartIndices(again);

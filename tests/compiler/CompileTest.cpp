@@ -334,6 +334,36 @@ TEST(CompileChecks, CompareWithoutBranch) {
   EXPECT_EQ(k.ui.messages[0].text, "待機からの分岐先がありません");
 }
 
+// Items of words no editor gives, whose step the board would read as another step, are refused
+// by name: a compiled motion must branch and end where the chart says.
+TEST(CompileChecks, StepsTheBoardWouldReadOtherwiseAreRefused) {
+  struct Case {
+    const char* what;
+    int item;  // in branchBackChart: 0 POS1, 2 CMP1 (branching to step 0)
+    std::uint16_t word;
+    std::uint16_t lastWord;
+  };
+  const Case cases[] = {
+      {"compare of no-value words reads as a pose", 2, 0x0000, 0x0000},
+      {"compare whose last word carries another target", 2, 0x8307, 0x8307 + 5},
+      {"pose of END words", 0, 0xFFFF, 0xFFFF},
+      {"pose of jump words", 0, 0x8107, 0x8107},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Chart chart = branchBackChart();
+    ChartItem& item = chart.items[static_cast<std::size_t>(c.item)];
+    item.PrmWords.fill(c.word);
+    item.PrmWords[kChannelCount - 1] = c.lastWord;
+    CheckCase k;
+    EXPECT_FALSE(k.compile(chart));
+    ASSERT_EQ(k.ui.messages.size(), 1u);
+    EXPECT_EQ(k.ui.messages[0].kind, kMsgError);
+    EXPECT_EQ(k.ui.messages[0].text, stepReadsOtherwiseText(item.Name));
+    EXPECT_TRUE(k.state.records.empty());
+  }
+}
+
 TEST(CompileChecks, MissingBranchIsReportedBeforeSurplusConnections) {
   CheckCase k;
   Chart c;
