@@ -189,9 +189,11 @@ Result<int> openPlainFile(const std::string& path, std::size_t& size) {
 }
 
 // Reads the descriptor to its end in pieces, handing each to consume; at most kMaxReadBytes.
+// The buffer is as large as the file said it was, plus one byte to see its end at once, up to
+// kReadChunkBytes: a settings file of a few hundred bytes does not clear 64 KiB on every read.
 template <class Consume>
-Status readPieces(int fd, const std::string& path, Consume consume) {
-  std::string buffer(kReadChunkBytes, '\0');
+Status readPieces(int fd, const std::string& path, std::size_t size, Consume consume) {
+  std::string buffer(std::min(size + 1, kReadChunkBytes), '\0');
   std::size_t total = 0;
   while (true) {
     ssize_t n = ::read(fd, buffer.data(), buffer.size());
@@ -216,7 +218,7 @@ Result<std::string> readFileBytes(const std::string& path) {
   Fd fd(opened.value());
   std::string data;
   data.reserve(size);
-  Status s = readPieces(fd.get(), path, [&](std::string_view piece) { data.append(piece); });
+  Status s = readPieces(fd.get(), path, size, [&](std::string_view piece) { data.append(piece); });
   if (!s) return Result<std::string>::failure(s.message());
   return data;
 }
@@ -230,7 +232,8 @@ Result<std::string> readTextFile(const std::string& path) {
   std::string text;
   text.reserve(size + size / 4);
   Cp932Decoder decoder;
-  Status s = readPieces(fd.get(), path, [&](std::string_view piece) { decoder.feed(piece, text); });
+  Status s =
+      readPieces(fd.get(), path, size, [&](std::string_view piece) { decoder.feed(piece, text); });
   if (!s) return Result<std::string>::failure(s.message());
   decoder.finish(text);
   return text;
