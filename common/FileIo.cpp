@@ -161,6 +161,8 @@ bool writeAll(int fd, std::string_view bytes) {
 
 std::atomic<unsigned> tempCounter{0};
 constexpr std::size_t kReadChunkBytes = 64 * 1024;
+// Smallest buffer: a file that says it is empty (as files under /proc do) is not read byte by byte.
+constexpr std::size_t kSmallestReadChunkBytes = 4 * 1024;
 // No file the program reads comes near this; a bigger one is refused rather than exhaust memory.
 constexpr std::size_t kMaxReadBytes = std::size_t{1} << 30;
 
@@ -189,11 +191,11 @@ Result<int> openPlainFile(const std::string& path, std::size_t& size) {
 }
 
 // Reads the descriptor to its end in pieces, handing each to consume; at most kMaxReadBytes.
-// The buffer is as large as the file said it was, plus one byte to see its end at once, up to
-// kReadChunkBytes: a settings file of a few hundred bytes does not clear 64 KiB on every read.
+// The buffer is as large as the file said it was, plus one byte to see its end at once, within
+// kSmallestReadChunkBytes and kReadChunkBytes: a small settings file does not clear 64 KiB.
 template <class Consume>
 Status readPieces(int fd, const std::string& path, std::size_t size, Consume consume) {
-  std::string buffer(std::min(size + 1, kReadChunkBytes), '\0');
+  std::string buffer(std::clamp(size + 1, kSmallestReadChunkBytes, kReadChunkBytes), '\0');
   std::size_t total = 0;
   while (true) {
     ssize_t n = ::read(fd, buffer.data(), buffer.size());
